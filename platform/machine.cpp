@@ -1,0 +1,298 @@
+// The virtual VGA shared by both back-ends: screen memory seen through a 64 KiB bank
+// window, the palette registers, the mouse and key queues, and the PC speaker ports.
+#include "machine.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+
+#include "platform.h"
+
+namespace platform {
+
+GraphicsContext currentcontext;
+
+namespace {
+
+// Screen memory is a memory file. The whole of it is mapped once for whoever reads the
+// picture; the window is a second mapping of one bank at a fixed address, moved by
+// vga_setpage as the hardware moves it. A guard page on each side of the window turns
+// a stray walk past its ends into a fault instead of a silent overwrite.
+int memory_file = -1;
+unsigned char* whole = nullptr;
+unsigned char* window = nullptr;
+int mapped_page = -1;
+
+int current_mode = TEXT;
+bool keyboard_raw = false;
+unsigned char registers[768];
+std::deque<std::uint8_t> keys;
+
+struct Mouse {
+    bool open = false;
+    int device_x = 0, device_y = 0, device_buttons = 0;
+    int x = 0, y = 0, buttons = 0;
+    int xmin = 0, xmax = 639, ymin = 0, ymax = 479;
+} rat;
+
+// Timer channel 2 and the speaker gate of port 0x61.
+struct Speaker {
+    unsigned char port61 = 0;
+    bool low_byte_next = true;
+    unsigned char low = 0;
+    bool loaded = false;
+    int count = 0;
+    int sounding = 0;
+} speaker_state;
+
+[[noreturn]] void fail(const char* what) {
+    std::perror(what);
+    std::abort();
+}
+
+void map_window(int page) {
+    void* at = mmap(window, machine::kBankSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
+                    memory_file, static_cast<off_t>(page) * machine::kBankSize);
+    if (at != window) fail("vga window");
+    mapped_page = page;
+}
+
+void ensure_memory() {
+    if (memory_file >= 0) return;
+    constexpr std::size_t total = std::size_t{machine::kBankSize} * machine::kBanks;
+    memory_file = memfd_create("vga", 0);
+    if (memory_file < 0 || ftruncate(memory_file, total) != 0) fail("vga memory");
+    void* all = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, memory_file, 0);
+    void* reserve = mmap(nullptr, 3 * machine::kBankSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (all == MAP_FAILED || reserve == MAP_FAILED) fail("vga memory");
+    whole = static_cast<unsigned char*>(all);
+    window = static_cast<unsigned char*>(reserve) + machine::kBankSize;
+    map_window(0);
+}
+
+void update_speaker() {
+    auto& s = speaker_state;
+    int divisor = 0;
+    if ((s.port61 & 3) == 3 && s.loaded) divisor = s.count == 0 ? 65536 : s.count;
+    if (divisor == s.sounding) return;
+    s.sounding = divisor;
+    machine::speaker(divisor);
+}
+
+int clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
+
+}  // namespace
+
+// ---- svgalib ----
+
+int vga_setmode(int mode) {
+    ensure_memory();
+    if (mode == G640x480x256) {
+        if (!machine::open_display()) return -1;
+        current_mode = G640x480x256;
+        vga_setpage(0);
+        return 0;
+    }
+    if (current_mode != TEXT) machine::close_display();
+    current_mode = TEXT;
+    return 0;
+}
+
+int vga_getcurrentmode() { return current_mode; }
+
+void vga_setpage(int page) {
+    ensure_memory();
+    page &= machine::kBanks - 1;
+    if (page != mapped_page) map_window(page);
+}
+
+int vga_setpalvec(int start, int num, const int* pal) {
+    for (int i = 0; i < num * 3; ++i) {
+        int at = start * 3 + i;
+        if (at < 0 || at >= 768) continue;
+        registers[at] = static_cast<unsigned char>(pal[i] & 63);
+    }
+    return num;
+}
+
+int gl_setcontextvga(int mode) {
+    ensure_memory();
+    if (mode != G640x480x256) return -1;
+    currentcontext = {machine::kWidth, machine::kHeight, window};
+    return 0;
+}
+
+void gl_enableclipping() {}
+
+void vga_setmousesupport(int) {}
+
+int vga_getmousetype() { return 0; }
+
+int mouse_init(const char*, int, int) {
+    rat.open = machine::open_mouse_device();
+    return rat.open ? 0 : -1;
+}
+
+void mouse_setxrange(int x1, int x2) {
+    rat.xmin = x1;
+    rat.xmax = x2;
+}
+
+void mouse_setyrange(int y1, int y2) {
+    rat.ymin = y1;
+    rat.ymax = y2;
+}
+
+void mouse_setposition(int x, int y) {
+    rat.x = rat.device_x = clamp(x, rat.xmin, rat.xmax);
+    rat.y = rat.device_y = clamp(y, rat.ymin, rat.ymax);
+}
+
+int mouse_update() {
+    machine::poll(machine::Poll::mouse);
+    if (!rat.open) return 0;
+    int x = clamp(rat.device_x, rat.xmin, rat.xmax);
+    int y = clamp(rat.device_y, rat.ymin, rat.ymax);
+    bool changed = x != rat.x || y != rat.y || rat.buttons != rat.device_buttons;
+    rat.x = x;
+    rat.y = y;
+    rat.buttons = rat.device_buttons;
+    return changed ? 1 : 0;
+}
+
+int mouse_getx() { return rat.x; }
+int mouse_gety() { return rat.y; }
+int mouse_getbutton() { return rat.buttons; }
+
+int keyboard_init() {
+    keyboard_raw = true;
+    return 0;
+}
+
+void keyboard_close() { keyboard_raw = false; }
+
+// ---- console ----
+
+int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval*) {
+    machine::poll(machine::Poll::keys);
+    bool watched = readfds != nullptr && nfds > 0 && FD_ISSET(0, readfds);
+    if (readfds != nullptr) FD_ZERO(readfds);
+    if (writefds != nullptr) FD_ZERO(writefds);
+    if (exceptfds != nullptr) FD_ZERO(exceptfds);
+    if (!watched || keys.empty()) return 0;
+    FD_SET(0, readfds);
+    return 1;
+}
+
+ssize_t read(int fd, void* buf, std::size_t count) {
+    if (fd != 0) return -1;
+    auto* out = static_cast<std::uint8_t*>(buf);
+    std::size_t n = 0;
+    while (n < count && !keys.empty()) {
+        out[n++] = keys.front();
+        keys.pop_front();
+    }
+    return static_cast<ssize_t>(n);
+}
+
+// ---- clock ----
+
+int gettimeofday(timeval* tv, void*) {
+    machine::poll(machine::Poll::clock);
+    *tv = machine::now();
+    return 0;
+}
+
+std::time_t time(std::time_t* t) {
+    machine::poll(machine::Poll::clock);
+    std::time_t now = machine::now().tv_sec;
+    if (t != nullptr) *t = now;
+    return now;
+}
+
+// ---- ports ----
+
+unsigned char inb(unsigned short port) {
+    unsigned char value = port == 0x61 ? speaker_state.port61 : 0xFF;
+    machine::port_access(port, value, false);
+    return value;
+}
+
+void outb(unsigned char value, unsigned short port) {
+    machine::port_access(port, value, true);
+    auto& s = speaker_state;
+    switch (port) {
+    case 0x61:
+        s.port61 = value;
+        break;
+    case 0x43:
+        // Only channel 2 with low-then-high loading concerns the speaker. A new control
+        // word stops the counter until its count has been written.
+        if ((value & 0xF0) == 0xB0) {
+            s.low_byte_next = true;
+            s.loaded = false;
+        }
+        break;
+    case 0x42:
+        if (s.low_byte_next) {
+            s.low = value;
+        } else {
+            s.count = s.low | (value << 8);
+            s.loaded = true;
+        }
+        s.low_byte_next = !s.low_byte_next;
+        break;
+    default:
+        return;
+    }
+    update_speaker();
+}
+
+namespace machine {
+
+unsigned char* screen_memory() {
+    ensure_memory();
+    return whole;
+}
+
+const unsigned char* palette_registers() { return registers; }
+
+std::uint32_t rgb_of(unsigned char index) {
+    const unsigned char* c = registers + 3 * index;
+    return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
+}
+
+bool graphics_on() { return current_mode == G640x480x256; }
+bool keyboard_on() { return keyboard_raw; }
+int sounding_divisor() { return speaker_state.sounding; }
+
+void push_key(std::uint8_t byte) { keys.push_back(byte); }
+bool key_waiting() { return !keys.empty(); }
+void drop_keys() { keys.clear(); }
+
+void mouse_device(int x, int y, int buttons) {
+    rat.device_x = x;
+    rat.device_y = y;
+    rat.device_buttons = buttons & 7;
+}
+
+void reset() {
+    ensure_memory();
+    std::memset(whole, 0, std::size_t{kBankSize} * kBanks);
+    std::memset(registers, 0, sizeof registers);
+    map_window(0);
+    current_mode = TEXT;
+    keyboard_raw = false;
+    currentcontext = {};
+    keys.clear();
+    rat = Mouse{};
+    speaker_state = Speaker{};
+}
+
+}  // namespace machine
+}  // namespace platform

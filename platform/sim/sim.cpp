@@ -1,0 +1,188 @@
+#include "sim.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "../machine.h"
+
+namespace sim {
+namespace {
+
+namespace machine = platform::machine;
+
+Options options;
+std::int64_t clock_us = 0;
+// Pending actions by due time; a multimap keeps actions of the same time in order.
+std::multimap<std::int64_t, std::function<void()>> pending;
+std::function<void()> limit_handler;
+
+std::vector<Tone> tone_log;
+std::function<void(const Tone&)> tone_sink;
+bool ports_recorded = false;
+std::vector<PortAccess> ports;
+
+void default_limit() { throw std::runtime_error("virtual time limit reached"); }
+
+void run_due() {
+    while (!pending.empty() && pending.begin()->first <= clock_us) {
+        auto action = std::move(pending.begin()->second);
+        pending.erase(pending.begin());
+        action();
+    }
+}
+
+// A change at the same microsecond as the last one replaces it: only states that lasted
+// some time are logged (Sbeep connects the speaker before it loads the new divisor).
+void log_tone(int divisor) {
+    if (!tone_log.empty() && tone_log.back().first == clock_us) {
+        tone_log.pop_back();
+        int before = tone_log.empty() ? 0 : tone_log.back().second;
+        if (before == divisor) return;
+    }
+    tone_log.push_back({clock_us, divisor});
+    // A streamed log keeps only the two entries that a same-instant change can still touch.
+    if (tone_sink && tone_log.size() > 2) {
+        tone_sink(tone_log.front());
+        tone_log.erase(tone_log.begin());
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool write_bytes(const std::string& path, const unsigned char* data, std::size_t size) {
+    File f(std::fopen(path.c_str(), "wb"));
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, size, f.get()) == size;
+    return std::fclose(f.release()) == 0 && ok;
+}
+
+}  // namespace
+
+void reset(const Options& o) {
+    options = o;
+    clock_us = 0;
+    pending.clear();
+    limit_handler = default_limit;
+    tone_log.clear();
+    tone_sink = nullptr;
+    ports_recorded = false;
+    ports.clear();
+    machine::reset();
+}
+
+std::int64_t now_us() { return clock_us; }
+
+void set_quantum_us(int us) { options.quantum_us = us; }
+
+void at(std::int64_t at_us, std::function<void()> action) {
+    pending.emplace(at_us, std::move(action));
+}
+
+void press(int key) { machine::push_key(static_cast<std::uint8_t>(key & 0x7F)); }
+void release(int key) { machine::push_key(static_cast<std::uint8_t>((key & 0x7F) | 0x80)); }
+void key(int k) {
+    press(k);
+    release(k);
+}
+void mouse(int x, int y, int buttons) { machine::mouse_device(x, y, buttons); }
+
+void on_limit(std::function<void()> handler) { limit_handler = std::move(handler); }
+
+const std::vector<Tone>& tones() { return tone_log; }
+
+void stream_tones(std::function<void(const Tone&)> sink) { tone_sink = std::move(sink); }
+
+void flush_tones() {
+    if (!tone_sink) return;
+    for (const Tone& t : tone_log) tone_sink(t);
+    tone_log.clear();
+}
+
+void record_ports(bool on) {
+    ports_recorded = on;
+    ports.clear();
+}
+
+const std::vector<PortAccess>& port_log() { return ports; }
+
+const unsigned char* vram() { return machine::screen_memory(); }
+
+unsigned char pixel(int x, int y) {
+    return machine::screen_memory()[(static_cast<unsigned>(x) + 640u * static_cast<unsigned>(y)) & 0x7FFFF];
+}
+
+const unsigned char* palette() { return machine::palette_registers(); }
+
+bool write_png(const std::string& path) {
+    File f(std::fopen(path.c_str(), "wb"));
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    std::vector<png_byte> row(3 * machine::kWidth);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f.get());
+    png_set_IHDR(png, info, machine::kWidth, machine::kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const unsigned char* screen = machine::screen_memory();
+    for (int y = 0; y < machine::kHeight; ++y) {
+        for (int x = 0; x < machine::kWidth; ++x) {
+            std::uint32_t c = machine::rgb_of(screen[y * machine::kWidth + x]);
+            row[3 * x] = static_cast<png_byte>(c >> 16);
+            row[3 * x + 1] = static_cast<png_byte>(c >> 8);
+            row[3 * x + 2] = static_cast<png_byte>(c);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f.release()) == 0;
+}
+
+bool write_vram(const std::string& path) {
+    return write_bytes(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
+}
+
+bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), 768); }
+
+}  // namespace sim
+
+// ---- the hooks of the shared machine ----
+
+namespace platform::machine {
+
+void poll(Poll) {
+    sim::clock_us += sim::options.quantum_us;
+    sim::run_due();
+    if (sim::clock_us > static_cast<std::int64_t>(sim::options.limit_seconds * 1e6)) sim::limit_handler();
+}
+
+timeval now() {
+    std::int64_t us = sim::clock_us;
+    return {static_cast<time_t>(sim::options.start_seconds + us / 1000000), static_cast<suseconds_t>(us % 1000000)};
+}
+
+bool open_display() { return sim::options.display; }
+void close_display() {}
+bool open_mouse_device() { return sim::options.mouse; }
+void speaker(int divisor) { sim::log_tone(divisor); }
+
+void port_access(unsigned short port, unsigned char value, bool write) {
+    if (sim::ports_recorded) sim::ports.push_back({port, value, write});
+}
+
+}  // namespace platform::machine

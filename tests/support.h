@@ -1,0 +1,37 @@
+// What every library test starts from: a fresh simulated machine in graphics mode.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lib/vora256.h"
+#include "platform/sim/sim.h"
+
+namespace test {
+
+constexpr int kScreenBytes = 5 * 65536;
+constexpr int kAllBytes = 8 * 65536;
+
+class Machine : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// A copy of all eight banks, to compare before and after.
+std::vector<unsigned char> snapshot();
+// Linear offsets at which two snapshots differ.
+std::vector<int> differences(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b);
+int offset(int x, int y);
+
+// A font whose every glyph differs from every other, written to a file in a fresh
+// temporary folder; returns the 2040 glyph bytes.
+std::vector<unsigned char> test_glyphs();
+std::string temp_dir();
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
+std::vector<unsigned char> read_file(const std::string& path);
+
+}  // namespace test
