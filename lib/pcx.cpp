@@ -1,4 +1,5 @@
 // PCX pictures: 8-bit single-plane run-length encoded, 256 colours in the last 768 bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -38,20 +39,20 @@ Picture read_header() {
     return {width + (width & 1), height};
 }
 
-// Decodes `count` pixels and hands each to `put`, which says whether to go on. A run that
-// passes the last pixel is cut there.
+// Decodes `count` pixels and hands them on a run at a time to `put(value, length)`, which
+// says whether to go on. A run that passes the last pixel is cut there.
 template <typename Put>
 void decode(std::uint64_t count, Put put) {
-    std::uint64_t done = 0;
-    while (done < count) {
+    while (count > 0) {
         unsigned value = next_byte();
         unsigned run = 1;
         if (value > kRun) {
             run = value - kRun;
             value = next_byte();
         }
-        for (; run > 0 && done < count; --run, ++done)
-            if (!put(static_cast<unsigned char>(value))) return;
+        if (run > count) run = static_cast<unsigned>(count);
+        count -= run;
+        if (!put(static_cast<unsigned char>(value), static_cast<int>(run))) return;
     }
 }
 
@@ -72,44 +73,42 @@ void read_palette() {
 // or past screen memory (banks 0-4) are dropped.
 class Pen {
 public:
-    explicit Pen(int width) : width_(width), x0_(static_cast<std::int16_t>(CX)), y_(static_cast<std::int16_t>(CY)) {
-        start_row();
-    }
+    explicit Pen(int width) : width_(width), x0_(static_cast<std::int16_t>(CX)), y_(static_cast<std::int16_t>(CY)) {}
 
-    // Writes one pixel and moves on; false once every pixel still to come would be dropped.
-    bool put(unsigned char value) {
-        if (x0_ + column_ >= 0 && y_ >= 0 && at_ < kScreenBytes) {
-            if (!placed_) {
-                left_ = seek(static_cast<unsigned>(at_));
-                placed_ = true;
-            } else {
-                advance(left_);
+    // Paints n pixels of one value from the current position on; false once every pixel
+    // still to come would be dropped.
+    bool put(unsigned char value, int n) {
+        while (n > 0) {
+            int here = std::min(n, width_ - column_);
+            paint(value, here);
+            n -= here;
+            column_ += here;
+            if (column_ == width_) {
+                column_ = 0;
+                ++y_;
+                if (row_start() >= kScreenBytes) return false;
             }
-            *pv = value;
-        } else {
-            placed_ = false;
         }
-        ++at_;
-        if (++column_ < width_) return true;
-        ++y_;
-        start_row();
-        return at_ < kScreenBytes;
+        return true;
     }
 
 private:
-    void start_row() {
-        column_ = 0;
-        at_ = x0_ + 640LL * y_;
-        placed_ = false;
+    long long row_start() const { return x0_ + 640LL * y_; }
+
+    // n pixels within the current row, less those left of column 0 or past screen memory.
+    void paint(unsigned char value, int n) {
+        if (y_ < 0) return;
+        long long x = x0_ + column_;
+        long long skip = x < 0 ? std::min<long long>(-x, n) : 0;
+        long long from = row_start() + column_ + skip;
+        long long length = std::min<long long>(n - skip, kScreenBytes - from);
+        if (length > 0) fill_run(static_cast<unsigned>(from), value, static_cast<int>(length));
     }
 
     int width_;
     int x0_;
     long long y_;
     int column_ = 0;
-    long long at_ = 0;  // linear offset of the next pixel
-    bool placed_ = false;
-    std::uint16_t left_ = 0;
 };
 
 bool open_picture(const char* path) {
@@ -130,7 +129,7 @@ void loadpcx(const char* path) {
     paletapal();
     Picture picture = read_header();
     Pen pen(picture.width);
-    decode(picture.pixels(), [&pen](unsigned char value) { return pen.put(value); });
+    decode(picture.pixels(), [&pen](unsigned char value, int n) { return pen.put(value, n); });
     read_palette();
     paletapal();
     close_picture();
@@ -145,8 +144,9 @@ void loadblock(int slot, const char* path) {
         return;
     }
     unsigned char* into = grafi[slot] + 4;
-    decode(picture.pixels(), [&into](unsigned char value) {
-        *into++ = value;
+    decode(picture.pixels(), [&into](unsigned char value, int n) {
+        std::memset(into, value, static_cast<std::size_t>(n));
+        into += n;
         return true;
     });
     read_palette();
