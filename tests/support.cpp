@@ -10,23 +10,7 @@
 
 namespace test {
 
-void Machine::SetUp() {
-    sim::reset();
-    // The library's settings as at program start.
-    vora256::BANCO = 0;
-    vora256::INK = 9;
-    vora256::PAPER = 1;
-    vora256::FONTX = 1;
-    vora256::FONTY = 1;
-    vora256::MOUSE = 1;
-    vora256::SETIM = 1;
-    vora256::CX = 0;
-    vora256::CY = 0;
-    std::memset(vora256::pal, 0, sizeof vora256::pal);
-    std::memset(vora256::COLOR, 0, sizeof vora256::COLOR);
-    empty_slots();
-    vora256::mode(10);
-}
+void Machine::SetUp() { switch_on(); }
 
 void Machine::TearDown() { vora256::mode(0); }
 
@@ -82,15 +66,6 @@ void paint_pattern() {
     for (int y = 0; y < kScreenBytes / 640; ++y) {
         for (int x = 0; x < 640; ++x) row[static_cast<std::size_t>(x)] = pattern_at(offset(x, y));
         vora256::write_run(static_cast<unsigned>(offset(0, y)), row.data(), 640);
-    }
-}
-
-void empty_slots() {
-    for (int slot = 0; slot < 16; ++slot) {
-        std::free(vora256::grafi[slot]);
-        std::free(vora256::grafip[slot]);
-        vora256::grafi[slot] = nullptr;
-        vora256::grafip[slot] = nullptr;
     }
 }
 

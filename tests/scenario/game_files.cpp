@@ -53,6 +53,8 @@ void standard_colours(Picture& p) {
     p.set_colour(254, 200, 200, 200);
 }
 
+}  // namespace
+
 // Tile p is flat colour 16 + p; pictures differ by their tile colours.
 Bytes level_picture(int n) {
     Picture p{640, 480, Bytes(640 * 480, 0)};
@@ -63,6 +65,8 @@ Bytes level_picture(int n) {
     }
     return pcx(p);
 }
+
+namespace {
 
 // Title graphics: the opening, title and game-over images as flat rectangles 10, 11, 12.
 Bytes title_picture() {
@@ -89,6 +93,12 @@ std::string game_folder() {
 
 Bytes read(const std::string& path) { return test::read_file(path); }
 void write(const std::string& path, const Bytes& bytes) { test::write_file(path, bytes); }
+
+std::string at(double t, const std::string& command) {
+    std::ostringstream line;
+    line << t << " " << command << "\n";
+    return line.str();
+}
 
 Played play(const std::string& folder, const std::string& script, const std::string& arguments) {
     std::ofstream(folder + "script.txt") << script;
@@ -135,19 +145,20 @@ std::string solving_clicks(std::array<int, 20> cells, double start, double* end)
     return script.str();
 }
 
+bool shows_glyph(const Screen& screen, int x, int y, int fx, int fy, int ink, const unsigned char* glyph) {
+    for (int py = 0; py < 8 * fy; ++py)
+        for (int px = 0; px < 8 * fx; ++px) {
+            bool on = (glyph[py / fy] >> (7 - px / fx)) & 1;
+            if ((screen.at(x + px, y + py) == ink) != on) return false;
+        }
+    return true;
+}
+
 long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink) {
     static const Bytes glyphs = test::test_glyphs();
-    auto matches = [&](int cx, int code) {
-        for (int py = 0; py < 8 * fy; ++py)
-            for (int px = 0; px < 8 * fx; ++px) {
-                bool on = (glyphs[8 * code + py / fy] >> (7 - px / fx)) & 1;
-                if ((screen.at(cx + px, y + py) == ink) != on) return false;
-            }
-        return true;
-    };
     std::string text;
     for (int cx = x;; cx += 8 * fx) {
-        auto is = [&](int code) { return matches(cx, code); };
+        auto is = [&](int code) { return shows_glyph(screen, cx, y, fx, fy, ink, &glyphs[8 * code]); };
         int code = 0;
         for (int c : {'-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'})
             if (is(c)) code = c;
@@ -164,6 +175,12 @@ std::vector<std::pair<long long, int>> tones(const Played& run) {
     int divisor = 0;
     while (in >> us >> divisor) out.push_back({us, divisor});
     return out;
+}
+
+double tone_time(const Played& run, int divisor, double from) {
+    for (auto [us, d] : tones(run))
+        if (d == divisor && us >= from * 1e6) return static_cast<double>(us) / 1e6;
+    return -1;
 }
 
 }  // namespace scenario

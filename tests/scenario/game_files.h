@@ -16,6 +16,8 @@ using Bytes = std::vector<unsigned char>;
 
 // A fresh folder holding topaz.fon, 1.pcx-4.pcx and brin.pcx; ends in '/'.
 std::string game_folder();
+// The level picture n.pcx of that folder: tile p in flat colour kTileColour + p.
+Bytes level_picture(int n);
 
 struct Played {
     int status = -1;
@@ -23,6 +25,9 @@ struct Played {
     std::string stdout_text;
     std::string stderr_text;
 };
+
+// One script line: COMMAND at virtual second t.
+std::string at(double t, const std::string& command);
 
 // Runs brin-sim in `folder` with the script and extra arguments; outputs go to folder/out.
 Played play(const std::string& folder, const std::string& script, const std::string& arguments = "");
@@ -43,11 +48,17 @@ std::array<int, 20> board(const Screen& screen);
 // Mouse clicks, one second per swap from `start`, that put the pieces back.
 std::string solving_clicks(std::array<int, 20> cells, double start, double* end = nullptr);
 
+// Whether the character cell at (x, y), magnified fx, fy, shows the 8-row glyph: colour
+// `ink` exactly where the glyph has a 1 bit.
+bool shows_glyph(const Screen& screen, int x, int y, int fx, int fy, int ink, const unsigned char* glyph);
+
 // The number drawn by printn at (x, y) at magnification fx, fy in colour `ink`, read back
 // glyph by glyph with the test font; -1 if a cell matches no digit or minus sign.
 long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink);
 
 // The tones.log of a run as (microseconds, divisor) pairs.
 std::vector<std::pair<long long, int>> tones(const Played& run);
+// First moment, in seconds, of a tone with this divisor at or after `from`; -1 if none.
+double tone_time(const Played& run, int divisor, double from = 0);
 
 }  // namespace scenario

@@ -21,12 +21,6 @@ constexpr double kPlayWithFile = 20;
 constexpr int kYellow = 5, kCyan = 2;  // where the test pictures keep them
 constexpr int kEnter = 28, kEscape = 1, kBackspace = 14, kRight = 106;
 
-std::string at(double t, const std::string& command) {
-    std::ostringstream line;
-    line << t << " " << command << "\n";
-    return line.str();
-}
-
 // Console key numbers of letters, for typing names.
 int key_of(char c) {
     const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
@@ -40,13 +34,6 @@ std::string type(double t, const std::string& text) {
     std::string out;
     for (char c : text) out += at(t += 0.1, "key " + std::to_string(key_of(c)));
     return out;
-}
-
-// First moment of a tone with this divisor at or after `from`, in seconds.
-double tone_time(const Played& run, int divisor, double from = 0) {
-    for (auto [us, d] : tones(run))
-        if (d == divisor && us >= from * 1e6) return static_cast<double>(us) / 1e6;
-    return -1;
 }
 
 // A game whose first level is solved from the screen and whose second runs out.
