@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -100,11 +101,12 @@ std::string at(double t, const std::string& command) {
     return line.str();
 }
 
-Played play(const std::string& folder, const std::string& script, const std::string& arguments) {
+Played play(const std::string& folder, const std::string& script, const std::string& arguments,
+            const std::string& environment) {
     std::ofstream(folder + "script.txt") << script;
     Played run;
     run.out = folder + "out/";
-    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && '" BRIN_SIM
+    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && " + environment + " '" BRIN_SIM
                           "' --script script.txt --out out " + arguments + " > out/stdout.txt 2> out/stderr.txt";
     int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -181,6 +183,42 @@ double tone_time(const Played& run, int divisor, double from) {
     for (auto [us, d] : tones(run))
         if (d == divisor && us >= from * 1e6) return static_cast<double>(us) / 1e6;
     return -1;
+}
+
+namespace {
+
+// Console key numbers of letters; anything else is a space.
+int key_of(char c) {
+    const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    const int first[] = {16, 30, 44};
+    for (int r = 0; r < 3; ++r)
+        if (const char* p = std::strchr(rows[r], c)) return first[r] + static_cast<int>(p - rows[r]);
+    return 57;
+}
+
+}  // namespace
+
+std::string type(double t, const std::string& text) {
+    std::string out;
+    for (char c : text) out += at(t += 0.1, "key " + std::to_string(key_of(c)));
+    return out;
+}
+
+std::string name_then_enter(double t, const std::string& name) {
+    return type(t, name) + at(t + 0.2 + 0.1 * static_cast<double>(name.size()), "key " + std::to_string(kEnter));
+}
+
+Plan plan_game(const std::string& folder, double playing) {
+    Plan p;
+    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"));
+    EXPECT_EQ(look.status, 0);
+    p.clicks = solving_clicks(board(shot(look, "shuffled")), playing + 1, &p.solved);
+    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"));
+    p.black_out = tone_time(whole, 100, p.solved + 20);
+    EXPECT_GT(p.black_out, p.solved + 60);
+    // 20 cells of 16 cs, the game-over image for 3 s, fade out and in, and a margin.
+    p.name_entry = p.black_out + 3.2 + 3 + 3.4 + 0.4 + 1;
+    return p;
 }
 
 }  // namespace scenario

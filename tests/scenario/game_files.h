@@ -26,11 +26,22 @@ struct Played {
     std::string stderr_text;
 };
 
+// Virtual seconds at which the first level is being played: after the start-up (with its
+// three-second message when max.pun is missing), the title sequence and the level's
+// shuffle. Later moments are measured from the tone log.
+constexpr double kPlayWithoutFile = 23;
+constexpr double kPlayWithFile = 20;
+
+constexpr int kEnter = 28;  // console key numbers
+
 // One script line: COMMAND at virtual second t.
 std::string at(double t, const std::string& command);
 
-// Runs brin-sim in `folder` with the script and extra arguments; outputs go to folder/out.
-Played play(const std::string& folder, const std::string& script, const std::string& arguments = "");
+// Runs brin-sim in `folder` with the script, extra arguments and variables set in its
+// environment ("NAME=value ..."); outputs go to folder/out. A run killed by a signal has
+// the shell's status, 128 + the signal.
+Played play(const std::string& folder, const std::string& script, const std::string& arguments = "",
+            const std::string& environment = "");
 
 Bytes read(const std::string& path);
 void write(const std::string& path, const Bytes& bytes);
@@ -60,5 +71,20 @@ long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink);
 std::vector<std::pair<long long, int>> tones(const Played& run);
 // First moment, in seconds, of a tone with this divisor at or after `from`; -1 if none.
 double tone_time(const Played& run, int divisor, double from = 0);
+
+// Letters typed one key each, 0.1 s apart from t on.
+std::string type(double t, const std::string& text);
+// A name typed from t on, then Enter.
+std::string name_then_enter(double t, const std::string& name);
+
+// A game whose first level is solved from the screen and whose second runs out.
+struct Plan {
+    std::string clicks;     // the swaps of the first level
+    double solved = 0;      // when the last click is done
+    double black_out = 0;   // negro(1)'s tone, in the game-over sequence
+    double name_entry = 0;  // the name can be typed from here on
+};
+// Works the plan out from two runs in `folder`, whose first level is played from `playing`.
+Plan plan_game(const std::string& folder, double playing);
 
 }  // namespace scenario
