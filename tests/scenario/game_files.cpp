@@ -129,19 +129,27 @@ std::array<int, 20> board(const Screen& screen) {
     return cells;
 }
 
-std::string solving_clicks(std::array<int, 20> cells, double start, double* end) {
-    std::ostringstream script;
-    auto click = [&](int cell) {
-        int x = 160 * (cell % 4) + 60, y = 96 * (cell / 4) + 70;
-        script << start << " mouse " << x << " " << y << " 4\n" << start + 0.25 << " mouse " << x << " " << y << " 0\n";
-        start += 0.5;
-    };
+std::vector<std::pair<int, int>> solving_swaps(std::array<int, 20> cells) {
+    std::vector<std::pair<int, int>> swaps;
     for (int c = 0; c < 20; ++c) {
         if (cells[c] == c) continue;
         int d = static_cast<int>(std::find(cells.begin(), cells.end(), c) - cells.begin());
+        swaps.push_back({c, d});
+        std::swap(cells[c], cells[d]);
+    }
+    return swaps;
+}
+
+std::string solving_clicks(std::array<int, 20> cells, double start, double* end) {
+    std::ostringstream script;
+    auto click = [&](int cell) {
+        script << start << " mouse " << click_x(cell) << " " << click_y(cell) << " 4\n"
+               << start + 0.25 << " mouse " << click_x(cell) << " " << click_y(cell) << " 0\n";
+        start += 0.5;
+    };
+    for (auto [c, d] : solving_swaps(cells)) {
         click(c);
         click(d);
-        std::swap(cells[c], cells[d]);
     }
     if (end != nullptr) *end = start;
     return script.str();

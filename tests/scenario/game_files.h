@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scenario {
@@ -56,6 +57,11 @@ Screen shot(const Played& run, const std::string& name);
 // The piece shown in each cell, read from a point of the cell that nothing else covers.
 std::array<int, 20> board(const Screen& screen);
 
+// The swaps (cell, cell) that put the pieces back, in order.
+std::vector<std::pair<int, int>> solving_swaps(std::array<int, 20> cells);
+// Where a click chooses a cell: a point of it away from the countdown and the frames.
+inline int click_x(int cell) { return 160 * (cell % 4) + 60; }
+inline int click_y(int cell) { return 96 * (cell / 4) + 70; }
 // Mouse clicks, one second per swap from `start`, that put the pieces back.
 std::string solving_clicks(std::array<int, 20> cells, double start, double* end = nullptr);
 
