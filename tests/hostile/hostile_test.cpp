@@ -110,7 +110,7 @@ struct PictureCase {
 // The colour at a point of every cell that the grid, the frames and the countdown leave.
 std::array<int, 20> cell_colours(const Screen& s) {
     std::array<int, 20> colours{};
-    for (int c = 0; c < 20; ++c) colours[c] = s.at(160 * (c % 4) + 140, 96 * (c / 4) + 80);
+    for (int c = 0; c < 20; ++c) colours[c] = s.at(sample_x(c), sample_y(c));
     return colours;
 }
 

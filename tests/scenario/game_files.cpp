@@ -125,7 +125,7 @@ Screen shot(const Played& run, const std::string& name) {
 
 std::array<int, 20> board(const Screen& screen) {
     std::array<int, 20> cells{};
-    for (int c = 0; c < 20; ++c) cells[c] = screen.at(160 * (c % 4) + 140, 96 * (c / 4) + 80) - kTileColour;
+    for (int c = 0; c < 20; ++c) cells[c] = screen.at(sample_x(c), sample_y(c)) - kTileColour;
     return cells;
 }
 

@@ -54,7 +54,11 @@ struct Screen {
 };
 Screen shot(const Played& run, const std::string& name);
 
-// The piece shown in each cell, read from a point of the cell that nothing else covers.
+// A point of a cell that nothing but its piece covers: not the grid, the frames, the
+// countdown or the pointer after a click.
+inline int sample_x(int cell) { return 160 * (cell % 4) + 140; }
+inline int sample_y(int cell) { return 96 * (cell / 4) + 80; }
+// The piece shown in each cell, read at its sample point.
 std::array<int, 20> board(const Screen& screen);
 
 // The swaps (cell, cell) that put the pieces back, in order.

@@ -30,7 +30,7 @@ namespace {
 constexpr std::int64_t kSecond = 1000000;
 constexpr std::int64_t kLook = kSecond / 10;  // how often the player looks
 constexpr std::int64_t kClickEvery = kSecond / 4;
-constexpr int kYellow = 5;  // the countdown's ink in the test pictures
+constexpr int kYellow = 5, kRed = 7;  // the countdown's ink and paper in the test pictures
 constexpr int kLeftButton = 4;
 
 struct Outcome {
@@ -68,13 +68,17 @@ long resident_kib() {
 bool board_on_screen(std::array<int, 20>& cells) {
     std::array<bool, 20> seen{};
     for (int c = 0; c < 20; ++c) {
-        int p = sim::pixel(160 * (c % 4) + 140, 96 * (c / 4) + 80) - kTileColour;
+        int p = sim::pixel(sample_x(c), sample_y(c)) - kTileColour;
         if (p < 0 || p >= 20 || seen[p]) return false;
         seen[p] = true;
         cells[c] = p;
     }
     return true;
 }
+
+// Where the countdown is drawn on the cell holding piece 3.
+int countdown_x(int cell) { return 160 * (cell % 4) + 20; }
+int countdown_y(int cell) { return 96 * (cell / 4) + 20; }
 
 bool lit() {
     const unsigned char* p = sim::palette() + 3 * kTileColour;
@@ -112,8 +116,8 @@ private:
     static int countdown_cell(const std::array<int, 20>& cells) {
         for (int c = 0; c < 20; ++c) {
             if (cells[c] != 3) continue;
-            int v = sim::pixel(160 * (c % 4) + 20, 96 * (c / 4) + 20);
-            return v == kYellow || v == 7 ? c : -1;
+            int v = sim::pixel(countdown_x(c), countdown_y(c));
+            return v == kYellow || v == kRed ? c : -1;
         }
         return -1;
     }
@@ -125,7 +129,7 @@ private:
         ++outcome.levels;
         int h = countdown_cell(cells);
         Screen screen{Bytes(sim::vram(), sim::vram() + 5 * 65536)};
-        long left = read_number(screen, 160 * (h % 4) + 20, 96 * (h / 4) + 20, 4, 5, kYellow);
+        long left = read_number(screen, countdown_x(h), countdown_y(h), 4, 5, kYellow);
         if (left < 4) fail("no countdown to read");
         auto swaps = solving_swaps(cells);
         std::int64_t t = sim::now_us() + kClickEvery;
