@@ -35,18 +35,20 @@ void BM_bar_full_screen(benchmark::State& state) {
 }
 BENCHMARK(BM_bar_full_screen);
 
-// Forty characters at 4x5 from (0, 100): the line crosses from bank 0 into bank 1.
+// Forty characters at 4x5 from (0, y): from y = 100 every character crosses from bank 0
+// into bank 1 and back; from y = 110 the line lies within bank 1.
 template <void (*Printc)(int, int, const char*)>
 void printc_40_at_4x5(benchmark::State& state) {
     start();
     vora256::FONTX = 4;
     vora256::FONTY = 5;
+    int y = static_cast<int>(state.range(0));
     const char* text = "0123456789012345678901234567890123456789";
-    for (auto _ : state) Printc(0, 100, text);
+    for (auto _ : state) Printc(0, y, text);
     state.SetItemsProcessed(state.iterations() * 40);
     vora256::mode(0);
 }
-BENCHMARK(printc_40_at_4x5<vora256::printc>)->Name("BM_printc_40_at_4x5");
-BENCHMARK(printc_40_at_4x5<naive::printc>)->Name("BM_printc_40_at_4x5_naive");
+BENCHMARK(printc_40_at_4x5<vora256::printc>)->Name("BM_printc_40_at_4x5")->Arg(100)->Arg(110);
+BENCHMARK(printc_40_at_4x5<naive::printc>)->Name("BM_printc_40_at_4x5_naive")->Arg(100)->Arg(110);
 
 }  // namespace

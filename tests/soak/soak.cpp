@@ -9,6 +9,7 @@
 //   brin-soak [--levels N] [--rss-growth-kib K]
 //
 // Prints one line per run and one for the comparison; exit status 0 when all is well.
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -40,6 +41,8 @@ struct Outcome {
     std::uint64_t digest = 0;
     long rss_early_kib = 0;  // at a tenth of the levels
     long rss_end_kib = 0;
+    long heap_early = 0;  // bytes the allocator has handed out and not had back
+    long heap_end = 0;
     double virtual_seconds = 0;
     double wall_seconds = 0;
 };
@@ -54,6 +57,11 @@ struct Digest {
         }
     }
 };
+
+long heap_in_use() {
+    struct mallinfo2 m = mallinfo2();
+    return static_cast<long>(m.uordblks + m.hblkhd);
+}
 
 long resident_kib() {
     long pages = 0, resident = 0;
@@ -123,7 +131,10 @@ private:
     }
 
     void new_level(const std::array<int, 20>& cells) {
-        if (outcome.levels == levels_ / 10) outcome.rss_early_kib = resident_kib();
+        if (outcome.levels == levels_ / 10) {
+            outcome.rss_early_kib = resident_kib();
+            outcome.heap_early = heap_in_use();
+        }
         if (outcome.levels == levels_) finish();
         if (outcome.levels > 0 && brin::nivel == 0) ++outcome.games_lost;
         ++outcome.levels;
@@ -156,6 +167,7 @@ private:
     [[noreturn]] void finish() {
         sim::flush_tones();
         outcome.rss_end_kib = resident_kib();
+        outcome.heap_end = heap_in_use();
         outcome.total = brin::punx;
         digest.add(&outcome.total, sizeof outcome.total);
         digest.add(sim::vram(), 5 * 65536);
@@ -178,7 +190,10 @@ Outcome run(const std::string& folder, long levels) {
     options.limit_seconds = 1e12;
     sim::reset(options);
     Player player(levels, started);
-    sim::stream_tones([&player](const sim::Tone& t) { player.digest.add(&t, sizeof t); });
+    sim::stream_tones([&player](const sim::Tone& t) {
+        player.digest.add(&t.first, sizeof t.first);  // field by field: the pair has padding
+        player.digest.add(&t.second, sizeof t.second);
+    });
     sim::at(0, [&player] { player.look(); });
     try {
         brin::brin_main();
@@ -208,9 +223,10 @@ bool run_apart(const std::string& folder, long levels, Outcome& out) {
 
 void report(int n, const Outcome& o) {
     std::printf("run %d: %ld levels, %ld lost, total %ld, digest %016llx, %.0f virtual s in %.1f wall s (%.0fx), "
-                "RSS %ld KiB at level %ld and %ld KiB at the end\n",
+                "RSS %ld KiB at level %ld and %ld KiB at the end, heap in use %ld and %ld bytes\n",
                 n, o.levels, o.games_lost, o.total, static_cast<unsigned long long>(o.digest), o.virtual_seconds,
-                o.wall_seconds, o.virtual_seconds / o.wall_seconds, o.rss_early_kib, o.levels / 10, o.rss_end_kib);
+                o.wall_seconds, o.virtual_seconds / o.wall_seconds, o.rss_early_kib, o.levels / 10, o.rss_end_kib,
+                o.heap_early, o.heap_end);
 }
 
 }  // namespace
