@@ -383,9 +383,10 @@ void poll(Poll) {
     bool input = pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (quit_asked) leave();
-    if (steady_us() - last_frame_us >= frame_us) {
+    std::int64_t t = steady_us();
+    if (t - last_frame_us >= frame_us) {
+        last_frame_us = t;
         present();
-        last_frame_us = steady_us();
     }
     rest_if_idle(input);
 }
