@@ -236,6 +236,12 @@ void button_event(const SDL_MouseButtonEvent& b) {
 
 // ---- events ----
 
+// A click can be quicker than a pass of the game: once a button changes, the events after it
+// wait until the game has polled the mouse, or for a short while if it doesn't.
+constexpr std::int64_t kClickHoldUs = 50000;
+bool click_unseen = false;
+std::int64_t click_us = 0;
+
 void window_event(const SDL_WindowEvent& w) {
     switch (w.event) {
     case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -253,9 +259,11 @@ void window_event(const SDL_WindowEvent& w) {
 
 // Takes in every waiting event; true when there was any.
 bool pump_events() {
+    if (click_unseen && steady_us() - click_us < kClickHoldUs) return false;
+    click_unseen = false;
     bool any = false;
     SDL_Event e;
-    while (SDL_PollEvent(&e) != 0) {
+    while (!click_unseen && SDL_PollEvent(&e) != 0) {
         any = true;
         switch (e.type) {
         case SDL_QUIT:
@@ -271,6 +279,8 @@ bool pump_events() {
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             button_event(e.button);
+            click_unseen = true;
+            click_us = steady_us();
             break;
         case SDL_WINDOWEVENT:
             window_event(e.window);
@@ -377,10 +387,11 @@ void open_audio() {
 
 namespace machine {
 
-void poll(Poll) {
+void poll(Poll what) {
     if (quit_signalled != 0) quit_asked = true;
     if (window == nullptr) return;
-    bool input = pump_events();
+    bool input = what == Poll::mouse && click_unseen ? false : pump_events();
+    if (what == Poll::mouse) click_unseen = false;  // the reading after this poll sees it
     // Only here, never while the game writes a file, does a request to end take effect.
     if (quit_asked) leave();
     std::int64_t t = steady_us();
