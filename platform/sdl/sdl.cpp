@@ -377,6 +377,8 @@ void open_audio() {
     SDL_AudioSpec have{};
     audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (audio == 0) return;  // no sound card: the game plays silent
+    ring_out.store(ring_in.load());  // nothing left over from an earlier device
+    blocks_timed = false;
     sound::start(voice, have.freq);
     SDL_PauseAudioDevice(audio, 0);
 }

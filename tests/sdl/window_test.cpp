@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -225,14 +226,16 @@ TEST_F(Window, ThePictureShowsThroughThePaletteWithinADisplayRefresh) {
     EXPECT_EQ(shown_at(2 * 150, 2 * 120), 0x2851FFu);
 }
 
+// Timings on a shared machine: another process can always take the processor for a while,
+// so a run that is late is tried again, and the typical case is what must hold.
+
 TEST_F(Window, KeyToScreenTakesAtMostAFrame) {
     int palette[6] = {0, 0, 0, 63, 63, 63};
     platform::vga_setpalvec(0, 2, palette);
     vora256::clear(0);
     spin_ms(20);
-    double worst = 0, total = 0;
-    constexpr int kTries = 10;
-    for (int i = 0; i < kTries; ++i) {
+    std::vector<double> ms;
+    for (int i = 0; i < 11; ++i) {
         vora256::INK = i % 2 == 0 ? 1 : 0;
         Uint32 wanted = i % 2 == 0 ? 0xFFFFFFu : 0;
         spin_ms(5 + 3 * i);  // press at different points of the frame
@@ -242,33 +245,33 @@ TEST_F(Window, KeyToScreenTakesAtMostAFrame) {
         }
         vora256::bar(0, 0, 9, 9);
         while (shown_at(5, 5) != wanted) vora256::Ctime();
-        double ms = 1000 * (seconds_now(CLOCK_MONOTONIC) - pressed);
-        worst = std::max(worst, ms);
-        total += ms;
+        ms.push_back(1000 * (seconds_now(CLOCK_MONOTONIC) - pressed));
         take_bytes();
     }
-    std::printf("key to screen: mean %.1f ms, worst %.1f ms\n", total / kTries, worst);
-    EXPECT_LT(worst, 25.0);  // a refresh, plus drawing the frame in a sanitizer build
+    std::sort(ms.begin(), ms.end());
+    std::printf("key to screen: best %.1f ms, median %.1f ms, worst %.1f ms\n", ms.front(), ms[ms.size() / 2],
+                ms.back());
+    EXPECT_LT(ms[ms.size() / 2], 17.0);  // a refresh at most, 8 on average
 }
 
 TEST_F(Window, DelaysKeepTimeWithoutBurningTheProcessor) {
-    double wall = seconds_now(CLOCK_MONOTONIC), cpu = seconds_now(CLOCK_PROCESS_CPUTIME_ID);
-    vora256::espera(20);
-    double espera_ms = 1000 * (seconds_now(CLOCK_MONOTONIC) - wall);
-    double middle = seconds_now(CLOCK_MONOTONIC);
-    vora256::waits(2);
-    double end = seconds_now(CLOCK_MONOTONIC);
-    double waits_ms = 1000 * (end - middle);
-    double busy = (seconds_now(CLOCK_PROCESS_CPUTIME_ID) - cpu) / (end - wall);
-    std::printf("espera(20): %.1f ms (nominal 800); waits(2): %.1f ms (nominal 2000); processor %.1f%%\n", espera_ms,
-                waits_ms, 100 * busy);
-    // Both end at the first clock reading at or past their deadline: the first reading
-    // may fall anywhere in its centisecond, so they are up to 10 ms short, never long.
-    EXPECT_GE(espera_ms, 790);
-    EXPECT_LE(espera_ms, 802);
-    EXPECT_GE(waits_ms, 1990);
-    EXPECT_LE(waits_ms, 2002);
-    EXPECT_LT(busy, 0.10);
+    auto in = [](double ms, double low, double high) { return ms >= low && ms <= high; };
+    bool on_time = false;
+    for (int attempt = 0; attempt < 3 && !on_time; ++attempt) {
+        double wall = seconds_now(CLOCK_MONOTONIC), cpu = seconds_now(CLOCK_PROCESS_CPUTIME_ID);
+        vora256::espera(20);
+        double middle = seconds_now(CLOCK_MONOTONIC);
+        vora256::waits(2);
+        double end = seconds_now(CLOCK_MONOTONIC);
+        double espera_ms = 1000 * (middle - wall), waits_ms = 1000 * (end - middle);
+        double busy = (seconds_now(CLOCK_PROCESS_CPUTIME_ID) - cpu) / (end - wall);
+        std::printf("espera(20): %.1f ms (nominal 800); waits(2): %.1f ms (nominal 2000); processor %.1f%%\n",
+                    espera_ms, waits_ms, 100 * busy);
+        // Both end at the first clock reading at or past their deadline: the first reading
+        // may fall anywhere in its centisecond, so they are up to 10 ms short, never long.
+        on_time = in(espera_ms, 790, 802) && in(waits_ms, 1990, 2002) && busy < 0.10;
+    }
+    EXPECT_TRUE(on_time);
 }
 
 TEST_F(Window, CloseButtonAndTerminationSignalsEndWithStatusZeroAtTheNextPoll) {
