@@ -70,6 +70,9 @@ SDL_Renderer* renderer = nullptr;
 SDL_Texture* texture = nullptr;
 std::int64_t frame_us = 16667;  // one display refresh
 std::int64_t last_frame_us = 0;
+// Waits for the next frame may end up to a millisecond late, so frames fall due that early.
+constexpr std::int64_t kWaitLateUs = 1000;
+std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 bool redraw = true;  // the window lost its contents or changed size
 unsigned char shown_screen[kWidth * kHeight];
 unsigned char shown_palette[768];
@@ -257,6 +260,32 @@ void window_event(const SDL_WindowEvent& w) {
     }
 }
 
+void take_event(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_QUIT:
+        quit_asked = true;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        key_event(e.key);
+        break;
+    case SDL_MOUSEMOTION:
+        pointer_at(e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        button_event(e.button);
+        click_unseen = true;
+        click_us = steady_us();
+        break;
+    case SDL_WINDOWEVENT:
+        window_event(e.window);
+        break;
+    default:
+        break;
+    }
+}
+
 // Takes in every waiting event; true when there was any.
 bool pump_events() {
     if (click_unseen && steady_us() - click_us < kClickHoldUs) return false;
@@ -265,29 +294,7 @@ bool pump_events() {
     SDL_Event e;
     while (!click_unseen && SDL_PollEvent(&e) != 0) {
         any = true;
-        switch (e.type) {
-        case SDL_QUIT:
-            quit_asked = true;
-            break;
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            key_event(e.key);
-            break;
-        case SDL_MOUSEMOTION:
-            pointer_at(e.motion.x, e.motion.y);
-            break;
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            button_event(e.button);
-            click_unseen = true;
-            click_us = steady_us();
-            break;
-        case SDL_WINDOWEVENT:
-            window_event(e.window);
-            break;
-        default:
-            break;
-        }
+        take_event(e);
     }
     return any;
 }
@@ -298,7 +305,8 @@ std::int64_t last_centisecond = -1;
 
 // A poll that finds no input in the same centisecond as the poll before it is the game
 // spinning on the clock: nothing can change before the next centisecond, the next frame or
-// the next event, so sleep a little, never past the first two.
+// the next event. So wait for the first of them, on the window's events: an event ends the
+// wait at once, and the others are at most the rest of a millisecond late.
 void rest_if_idle(bool input) {
     timeval tv{};
     ::gettimeofday(&tv, nullptr);
@@ -307,9 +315,14 @@ void rest_if_idle(bool input) {
     last_centisecond = centisecond;
     if (!idle) return;
     std::int64_t until_centisecond = 10000 - tv.tv_usec % 10000;
-    std::int64_t until_frame = last_frame_us + frame_us - steady_us();
-    std::int64_t rest = std::min({std::int64_t{1000}, until_centisecond, until_frame});
-    if (rest > 0) sleep_us(rest);
+    std::int64_t until_frame = frame_due_us() - steady_us();
+    std::int64_t rest = std::min(until_centisecond, until_frame);
+    if (rest <= 0) return;
+    SDL_Event e;
+    if (click_unseen)  // the events wait for the game's mouse poll
+        sleep_us(std::min<std::int64_t>(rest, 1000));
+    else if (SDL_WaitEventTimeout(&e, static_cast<int>((rest + 999) / 1000)) != 0)
+        take_event(e);
 }
 
 // ---- sound ----
@@ -397,7 +410,7 @@ void poll(Poll what) {
     // Only here, never while the game writes a file, does a request to end take effect.
     if (quit_asked) leave();
     std::int64_t t = steady_us();
-    if (t - last_frame_us >= frame_us) {
+    if (t >= frame_due_us()) {
         last_frame_us = t;
         present();
     }
