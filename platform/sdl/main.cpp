@@ -1,4 +1,4 @@
 // brin: the game in an SDL window.
 #include "game/brin.h"
 
-int main() { return brin::brin_main(); }
+int main() { brin::brin_main(); }

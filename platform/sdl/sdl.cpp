@@ -239,11 +239,13 @@ void button_event(const SDL_MouseButtonEvent& b) {
 
 // ---- events ----
 
-// A click can be quicker than a pass of the game: once a button changes, the events after it
-// wait until the game has polled the mouse, or for a short while if it doesn't.
-constexpr std::int64_t kClickHoldUs = 50000;
+// A click can be quicker than a pass of the game: once a button changes, the mouse's events
+// after it wait until the game has polled the mouse, or for a while if it doesn't (outside
+// a level a click is not looked at). Keys and window events go on meanwhile.
+constexpr std::int64_t kClickHoldUs = 250000;
 bool click_unseen = false;
 std::int64_t click_us = 0;
+bool mouse_polled = false;
 
 void window_event(const SDL_WindowEvent& w) {
     switch (w.event) {
@@ -286,13 +288,19 @@ void take_event(const SDL_Event& e) {
     }
 }
 
+bool next_event(SDL_Event& e) {
+    if (click_unseen && steady_us() - click_us < kClickHoldUs)
+        return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_MOUSEMOTION - 1) == 1;
+    click_unseen = false;
+    return SDL_PollEvent(&e) != 0;
+}
+
 // Takes in every waiting event; true when there was any.
 bool pump_events() {
-    if (click_unseen && steady_us() - click_us < kClickHoldUs) return false;
-    click_unseen = false;
+    SDL_PumpEvents();
     bool any = false;
     SDL_Event e;
-    while (!click_unseen && SDL_PollEvent(&e) != 0) {
+    while (next_event(e)) {
         any = true;
         take_event(e);
     }
@@ -319,7 +327,7 @@ void rest_if_idle(bool input) {
     std::int64_t rest = std::min(until_centisecond, until_frame);
     if (rest <= 0) return;
     SDL_Event e;
-    if (click_unseen)  // the events wait for the game's mouse poll
+    if (click_unseen)  // the mouse's events wait for the game's mouse poll
         sleep_us(std::min<std::int64_t>(rest, 1000));
     else if (SDL_WaitEventTimeout(&e, static_cast<int>((rest + 999) / 1000)) != 0)
         take_event(e);
@@ -405,8 +413,10 @@ namespace machine {
 void poll(Poll what) {
     if (quit_signalled != 0) quit_asked = true;
     if (window == nullptr) return;
-    bool input = what == Poll::mouse && click_unseen ? false : pump_events();
-    if (what == Poll::mouse) click_unseen = false;  // the reading after this poll sees it
+    // The game reads the mouse right after a mouse poll: by the next poll it has seen it.
+    if (mouse_polled) click_unseen = false;
+    mouse_polled = what == Poll::mouse;
+    bool input = pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (quit_asked) leave();
     std::int64_t t = steady_us();
@@ -462,7 +472,7 @@ void close_display() {
     SDL_Quit();
 }
 
-bool open_mouse_device() { return window != nullptr; }
+bool open_mouse_device() { return true; }  // the pointer of whatever window there is
 
 void speaker(int divisor) {
     if (audio == 0) return;
