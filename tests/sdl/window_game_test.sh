@@ -97,31 +97,30 @@ for tenth in $(seq 100 5 900); do
 done
 [ -n "$start" ] || fail "brin-sim never reached a level in 90 s"
 echo "[$SECONDS s] brin-sim in play at $((start / 10)).$((start % 10)) s"
-t() { awk -v s="$start" -v d="$1" 'BEGIN { printf "%.1f", s / 10 + 1 + d }'; }
+t() { awk -v s="$start" -v d="$1" -v e="${2:-0}" 'BEGIN { printf "%.1f", s / 10 + 1 + d + e }'; }
+sim_click() {  # at moment $1 moves to ($2, $3), presses and releases the left button
+  echo "$(t "$1") mouse $2 $3 0"
+  echo "$(t "$1" 0.2) mouse $2 $3 4"
+  echo "$(t "$1" 0.4) mouse $2 $3 0"
+}
 # Picture (240, 140) is in cell 5, (400, 250) in cell 10.
-cat >"$work/play.txt" <<EOF
-0 mouse 600 440 0
-$(t 0) shot level
-$(t 0.5) key 28
-$(t 1.5) shot help
-$(t 2) key 45
-$(t 3) shot closed
-$(t 3.5) mouse 240 140 0
-$(t 3.7) mouse 240 140 4
-$(t 3.9) mouse 240 140 0
-$(t 4.5) mouse 400 250 0
-$(t 4.7) mouse 400 250 4
-$(t 4.9) mouse 400 250 0
-$(t 6) shot swapped
-$(t 6.5) mouse 240 140 0
-$(t 6.7) mouse 240 140 4
-$(t 6.9) mouse 240 140 0
-$(t 7.5) mouse 400 250 0
-$(t 8) mouse 410 260 0
-$(t 8.5) shot marked
-$(t 9) key 1
-$(t 11) end
-EOF
+{
+  echo "0 mouse 600 440 0"
+  echo "$(t 0) shot level"
+  echo "$(t 0.5) key 28"
+  echo "$(t 1.5) shot help"
+  echo "$(t 2) key 45"
+  echo "$(t 3) shot closed"
+  sim_click 3.5 240 140
+  sim_click 4.5 400 250
+  echo "$(t 6) shot swapped"
+  sim_click 6.5 240 140
+  echo "$(t 7.5) mouse 400 250 0"
+  echo "$(t 8) mouse 410 260 0"
+  echo "$(t 8.5) shot marked"
+  echo "$(t 9) key 1"
+  echo "$(t 11) end"
+} >"$work/play.txt"
 (cd "$work/simdata" && "$brin_sim" --script "$work/play.txt" --out "$work/sim2" --limit 200 >/dev/null)
 
 # ---- the real thing ----
