@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     return tools::run("make-levels", [&] {
         if (argc != 2) throw std::runtime_error("usage: make-levels FOLDER");
         const std::string folder = std::string(argv[1]) + "/";
-        const tools::Image (*scenes[])() = {tools::lake_at_sunset, tools::fractal_spirals, tools::stained_glass,
+        tools::Image (*const scenes[])() = {tools::lake_at_sunset, tools::fractal_spirals, tools::stained_glass,
                                             tools::harbour_village};
         int level = 1;
         for (auto scene : scenes) tools::write_pcx(folder + std::to_string(level++) + ".pcx", tools::quantise(scene(), 0.8f));

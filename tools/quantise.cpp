@@ -11,6 +11,7 @@ namespace tools {
 namespace {
 
 constexpr int kColours = 255;  // all entries but the help ink, which repeats white
+constexpr int kLastEntry = 255;
 
 template <typename T, void (*Destroy)(T*)>
 struct Deleter {
@@ -67,13 +68,13 @@ std::uint8_t screen_level(std::uint8_t component) {
     return static_cast<std::uint8_t>((level << 2) | (level >> 4));
 }
 
-Indexed quantise(const Image& image, float dithering) {
+Indexed quantise(const Image& image, float dithering, bool keep_last_black) {
     // The quantiser's parallel sums would depend on the thread count; one thread keeps
     // the output the same on every machine.
     omp_set_num_threads(1);
     Attr attr{liq_attr_create()};
     if (!attr) throw std::runtime_error("colour quantisation failed: no memory");
-    check(liq_set_max_colors(attr.get(), kColours), "colour count");
+    check(liq_set_max_colors(attr.get(), keep_last_black ? kColours - 1 : kColours), "colour count");
     check(liq_set_min_posterization(attr.get(), 2), "posterization");  // 6-bit levels on screen
     check(liq_set_speed(attr.get(), 3), "speed");
 
@@ -105,6 +106,8 @@ Indexed quantise(const Image& image, float dithering) {
             throw std::runtime_error("colour quantisation failed: a standard colour was lost");
     }
     out.palette[kHelpInkEntry] = out.palette[kWhiteEntry];
+    if (keep_last_black && out.palette[kLastEntry] != Rgb{0, 0, 0})
+        throw std::runtime_error("colour quantisation failed: entry 255 was taken");
     for (std::uint8_t& p : out.pixels) p = static_cast<std::uint8_t>(entry[p]);
     return out;
 }

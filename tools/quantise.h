@@ -24,8 +24,10 @@ constexpr Standard kStandardColours[] = {
 };
 
 // `dithering` from 0 (none) to 1 (full Floyd-Steinberg). The same image always gives
-// the same bytes. Throws std::runtime_error if the quantiser fails.
-Indexed quantise(const Image& image, float dithering);
+// the same bytes. Throws std::runtime_error if the quantiser fails. With `keep_last_black`
+// entry 255 is left black: the game fills the screen with colour 255 before the title
+// palette comes into force.
+Indexed quantise(const Image& image, float dithering, bool keep_last_black = false);
 
 // A component moved to the nearest of the 64 levels the screen shows, as an 8-bit value
 // whose top six bits are that level.

@@ -108,4 +108,12 @@ private:
     std::vector<Colour> samples_;
 };
 
+// A level picture given pixel by pixel: `colour_at(x, y)` for every sample.
+template <typename Colouring>
+Image painted(Colouring colour_at) {
+    Canvas c(640, 480, 2);
+    c.shade([&](double x, double y, Colour) { return colour_at(x, y); });
+    return c.image();
+}
+
 }  // namespace tools
