@@ -72,6 +72,10 @@ extern unsigned char* grafi[16];   // block: width, height (16-bit LE) then pixe
 extern unsigned char* grafip[16];  // the palette that came with it (769 bytes used)
 extern int SETIM;                  // putz: opaque up to 255, low byte transparent from 256
 
+// Gives back the slot's block and takes storage for a w x h one with its header written,
+// then gives back and takes the palette copy. False when memory can't be had: the slot is
+// then empty, and keeps its old palette copy if the block itself was missing.
+bool newblock(int slot, int w, int h);
 void getblock(int slot, int x, int y, int w, int h);
 void putblock(int slot, int x, int y);
 void getz(int slot, int x, int y, int bx, int by, int w, int h);

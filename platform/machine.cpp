@@ -31,6 +31,7 @@ int mapped_page = -1;
 int current_mode = TEXT;
 bool keyboard_raw = false;
 unsigned char registers[768];
+long palette_load_count = 0;
 std::deque<std::uint8_t> keys;
 
 struct Mouse {
@@ -112,6 +113,7 @@ void vga_setpage(int page) {
 }
 
 int vga_setpalvec(int start, int num, const int* pal) {
+    ++palette_load_count;
     for (int i = 0; i < num * 3; ++i) {
         int at = start * 3 + i;
         if (at < 0 || at >= 768) continue;
@@ -261,6 +263,7 @@ unsigned char* screen_memory() {
 }
 
 const unsigned char* palette_registers() { return registers; }
+long palette_loads() { return palette_load_count; }
 
 std::uint32_t rgb_of(unsigned char index) {
     const unsigned char* c = registers + 3 * index;
@@ -285,6 +288,7 @@ void reset() {
     ensure_memory();
     std::memset(whole, 0, std::size_t{kBankSize} * kBanks);
     std::memset(registers, 0, sizeof registers);
+    palette_load_count = 0;
     map_window(0);
     current_mode = TEXT;
     keyboard_raw = false;

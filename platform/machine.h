@@ -21,6 +21,8 @@ constexpr long kPitClock = 1193182;
 unsigned char* screen_memory();
 // 256 palette registers, red-green-blue, 6-bit levels.
 const unsigned char* palette_registers();
+// How many times vga_setpalvec has been called.
+long palette_loads();
 // A 6-bit level as an 8-bit one (63 gives 255).
 inline std::uint8_t level8(unsigned char level6) {
     return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4));

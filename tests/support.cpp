@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -18,6 +19,12 @@ void Machine::SetUp() {
     vora256::FONTX = 1;
     vora256::FONTY = 1;
     vora256::MOUSE = 1;
+    vora256::SETIM = 1;
+    vora256::CX = 0;
+    vora256::CY = 0;
+    std::memset(vora256::pal, 0, sizeof vora256::pal);
+    std::memset(vora256::COLOR, 0, sizeof vora256::COLOR);
+    empty_slots();
     vora256::mode(10);
 }
 
@@ -65,5 +72,52 @@ std::vector<unsigned char> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+unsigned char pattern_at(int offset) {
+    return static_cast<unsigned char>(offset * 7 + offset / 640 * 13 + offset / 65536);
+}
+
+void paint_pattern() {
+    std::vector<unsigned char> row(640);
+    for (int y = 0; y < kScreenBytes / 640; ++y) {
+        for (int x = 0; x < 640; ++x) row[static_cast<std::size_t>(x)] = pattern_at(offset(x, y));
+        vora256::write_run(static_cast<unsigned>(offset(0, y)), row.data(), 640);
+    }
+}
+
+void empty_slots() {
+    for (int slot = 0; slot < 16; ++slot) {
+        std::free(vora256::grafi[slot]);
+        std::free(vora256::grafip[slot]);
+        vora256::grafi[slot] = nullptr;
+        vora256::grafip[slot] = nullptr;
+    }
+}
+
+std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsigned char>& body,
+                                    const std::vector<unsigned char>& palette) {
+    std::vector<unsigned char> file(128);
+    file[0] = 10;  // manufacturer, version 5, RLE, 8 bits, one plane
+    file[1] = 5;
+    file[2] = 1;
+    file[3] = 8;
+    file[8] = static_cast<unsigned char>(xmax);
+    file[9] = static_cast<unsigned char>(xmax >> 8);
+    file[10] = static_cast<unsigned char>(ymax);
+    file[11] = static_cast<unsigned char>(ymax >> 8);
+    file[65] = 1;
+    file.insert(file.end(), body.begin(), body.end());
+    file.push_back(0x0C);
+    file.insert(file.end(), palette.begin(), palette.end());
+    return file;
+}
+
+std::vector<unsigned char> test_palette() {
+    std::vector<unsigned char> p(768);
+    for (std::size_t i = 0; i < p.size(); ++i) p[i] = static_cast<unsigned char>(i * 37 + i / 256);
+    return p;
+}
+
+std::string fixture(const std::string& name) { return std::string(BRIN_FIXTURES) + "/" + name; }
 
 }  // namespace test

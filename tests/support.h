@@ -34,4 +34,19 @@ std::string temp_dir();
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> read_file(const std::string& path);
 
+// The value pattern_at(o) at every linear offset o of banks 0-4, a pattern in which
+// neighbouring pixels and rows differ; written through the bank window.
+unsigned char pattern_at(int offset);
+void paint_pattern();
+// All sixteen block slots empty, as at program start.
+void empty_slots();
+// A PCX file: the 128-byte header with xmax and ymax, the encoded pixels, the 0x0C marker
+// and a 768-byte palette.
+std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsigned char>& body,
+                                    const std::vector<unsigned char>& palette);
+// A 768-byte palette whose bytes differ and use all 8 bits.
+std::vector<unsigned char> test_palette();
+// Where the committed test files are.
+std::string fixture(const std::string& name);
+
 }  // namespace test

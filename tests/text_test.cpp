@@ -147,9 +147,9 @@ TEST_F(Font, HeaderlessAndHeaderedFilesGiveTheSameTableAndExcessIsIgnored) {
     loadfont((dir + "plain.fon").c_str());
     EXPECT_EQ(table(), glyphs);
 
-    std::vector<unsigned char> headed = {'S', '1', '2', '3', '4', '5', '6', '7', '8', '9'};
-    headed.insert(headed.end(), glyphs.begin(), glyphs.end());
-    headed.insert(headed.end(), 100, 0xEE);
+    std::vector<unsigned char> headed(10 + 2040 + 100, 0xEE);  // header, glyphs, excess
+    std::memcpy(headed.data(), "S123456789", 10);
+    std::copy(glyphs.begin(), glyphs.end(), headed.begin() + 10);
     test::write_file(dir + "headed.fon", headed);
     std::memset(tabla, 0, sizeof tabla);
     loadfont((dir + "headed.fon").c_str());

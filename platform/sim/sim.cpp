@@ -120,6 +120,8 @@ unsigned char pixel(int x, int y) {
 
 const unsigned char* palette() { return machine::palette_registers(); }
 
+long palette_loads() { return machine::palette_loads(); }
+
 bool write_png(const std::string& path) {
     File f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;

@@ -63,6 +63,8 @@ const unsigned char* vram();
 unsigned char pixel(int x, int y);
 // The palette registers, 768 six-bit levels.
 const unsigned char* palette();
+// Palette loads (vga_setpalvec calls) since the reset.
+long palette_loads();
 
 // The picture as shown (rows 0-479 through the palette registers), the raw screen memory
 // of banks 0-4, and the palette registers; each returns false when the file can't be written.
