@@ -11,6 +11,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # The sources, from Debian packages (see data/README.md for their licences).
 console_font=/usr/share/consolefonts/Uni2-VGA8.psf.gz                 # console-setup-linux
 lettering=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf         # fonts-dejavu-core
+# The quantiser sums in parallel threads, in an order that depends on their number.
+export OMP_NUM_THREADS=1
+
 files=(topaz.fon 1.pcx 2.pcx 3.pcx 4.pcx brin.pcx)
 
 make_all() {  # TOOLS_DIR OUT_DIR

@@ -68,7 +68,14 @@ int main(int argc, char** argv) {
             levels[3 * i + 2] = picture.palette[i].b >> 2;
         }
         const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels);
-        std::printf("%s: tiles %d and %d look most alike, mean difference %.2f of 63 levels\n", argv[1], closest.a,
-                    closest.b, closest.difference);
+        int plainest = 0;
+        for (int t = 1; t < tools::kTiles; ++t)
+            if (tools::tile_detail(picture.pixels.data(), picture.width, levels, t) <
+                tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest))
+                plainest = t;
+        std::printf("%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
+                    "(6-bit levels)\n",
+                    argv[1], closest.a, closest.b, closest.difference, plainest,
+                    tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest));
     });
 }

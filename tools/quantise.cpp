@@ -1,7 +1,6 @@
 #include "quantise.h"
 
 #include <libimagequant.h>
-#include <omp.h>
 
 #include <memory>
 #include <stdexcept>
@@ -69,9 +68,6 @@ std::uint8_t screen_level(std::uint8_t component) {
 }
 
 Indexed quantise(const Image& image, float dithering, bool keep_last_black) {
-    // The quantiser's parallel sums would depend on the thread count; one thread keeps
-    // the output the same on every machine.
-    omp_set_num_threads(1);
     Attr attr{liq_attr_create()};
     if (!attr) throw std::runtime_error("colour quantisation failed: no memory");
     check(liq_set_max_colors(attr.get(), keep_last_black ? kColours - 1 : kColours), "colour count");

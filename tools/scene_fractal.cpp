@@ -1,5 +1,6 @@
-// The Mandelbrot set's seahorse valley: spirals and filaments in bands of colour that turn
-// slowly across the picture, so that every part has a hue of its own.
+// Deep in the Mandelbrot set's seahorse valley: a spiral of filaments that fills the whole
+// picture, in bands of colour that turn slowly across it, so that every part has a hue
+// of its own.
 #include <cmath>
 #include <complex>
 
@@ -10,9 +11,9 @@ namespace tools {
 
 namespace {
 
-constexpr double kCentreX = -0.7453, kCentreY = 0.1127;
-constexpr double kWidth = 0.0125;
-constexpr int kIterations = 600;
+constexpr double kCentreX = -0.74647, kCentreY = 0.11524;
+constexpr double kWidth = 0.005;
+constexpr int kIterations = 1000;
 
 const std::vector<Stop> kBands = {
     {0.00, hex(0x0a0a32)}, {0.16, hex(0x1d5fa8)}, {0.33, hex(0x8ee0f0)}, {0.45, hex(0xfff4c0)},

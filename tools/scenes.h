@@ -6,8 +6,8 @@
 namespace tools {
 
 Image lake_at_sunset();
-Image fractal_spirals();
-Image stained_glass();
 Image harbour_village();
+Image stained_glass();
+Image fractal_spirals();
 
 }  // namespace tools

@@ -21,6 +21,11 @@ struct TilePair {
 // 6-bit levels.
 double tile_difference(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int a, int b);
 
+// How much a tile shows besides smooth colour: the mean difference between neighbouring
+// 2x2 squares (averaged, so that dithering counts for little), per component, in 6-bit
+// levels.
+double tile_detail(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int tile);
+
 // The two tiles that look most alike.
 TilePair closest_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
 
