@@ -34,6 +34,8 @@ unsigned Ctime() {
     return static_cast<unsigned>(tv.tv_sec & 0xFFF) * 100 + static_cast<unsigned>(tv.tv_usec) / 10000;
 }
 
+std::time_t time(std::time_t* t) { return platform::time(t); }
+
 void espera(int n) {
     unsigned start = Ctime();
     unsigned length = 4u * static_cast<unsigned>(n);  // a negative count wraps above the limit
@@ -51,12 +53,12 @@ void waits(int n) {
 
 void velocidad() {
     printc(0, 0, "ESPERA UN MOMENTO");
-    std::time_t t = platform::time(nullptr);
-    while (platform::time(nullptr) == t) {
+    std::time_t t = time(nullptr);
+    while (time(nullptr) == t) {
     }
-    t = platform::time(nullptr);
+    t = time(nullptr);
     int count = 0;
-    while (platform::time(nullptr) == t) ++count;
+    while (time(nullptr) == t) ++count;
     SPEED = count / 1000;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 namespace vora256 {
 
@@ -137,6 +138,8 @@ void mouses(int x, int y, int mode);
 extern int SPEED;
 
 unsigned Ctime();
+// Seconds of the time of day, from the same clock as Ctime (the countdown reads it).
+std::time_t time(std::time_t* t);
 void espera(int n);
 void waits(int n);
 void velocidad();

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,7 +97,8 @@ void empty_slots() {
 
 std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsigned char>& body,
                                     const std::vector<unsigned char>& palette) {
-    std::vector<unsigned char> file(128);
+    // Sized at once: GCC 12 misreads growing a vector by insert as writing out of bounds.
+    std::vector<unsigned char> file(128 + body.size() + 1 + palette.size());
     file[0] = 10;  // manufacturer, version 5, RLE, 8 bits, one plane
     file[1] = 5;
     file[2] = 1;
@@ -106,9 +108,9 @@ std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsign
     file[10] = static_cast<unsigned char>(ymax);
     file[11] = static_cast<unsigned char>(ymax >> 8);
     file[65] = 1;
-    file.insert(file.end(), body.begin(), body.end());
-    file.push_back(0x0C);
-    file.insert(file.end(), palette.begin(), palette.end());
+    auto marker = std::copy(body.begin(), body.end(), file.begin() + 128);
+    *marker = 0x0C;
+    std::copy(palette.begin(), palette.end(), marker + 1);
     return file;
 }
 

@@ -1,0 +1,90 @@
+// The board: which piece stands in which cell, and the screen pixels moved with it.
+#include <cstdlib>
+#include <utility>
+
+#include "brin.h"
+#include "lib/vora256.h"
+
+namespace brin {
+
+using namespace vora256;
+
+int cuadro[20];
+int z1 = 0, zz1 = 0;
+int z2 = 0, zz2 = 0;
+
+namespace {
+
+constexpr int kAncho = 160;  // cell size
+constexpr int kAlto = 96;
+
+// Cells p and q swap their pixels through the two scratch areas of block slot 1.
+void intercambia(int p, int q) {
+    getz(1, celda_x(p), celda_y(p), 0, 0, kAncho, kAlto);
+    getz(1, celda_x(q), celda_y(q), 0, 100, kAncho, kAlto);
+    putz(1, celda_x(q), celda_y(q), 0, 0, kAncho, kAlto);
+    putz(1, celda_x(p), celda_y(p), 0, 100, kAncho, kAlto);
+}
+
+// The four lines around the cell at (x, y); they lie on the grid lines of its edges.
+void marco(int x, int y) {
+    line(x, y, x + kAncho - 1, y);
+    line(x, y + kAlto, x + kAncho - 1, y + kAlto);
+    line(x, y, x, y + kAlto - 1);
+    line(x + kAncho, y, x + kAncho, y + kAlto - 1);
+}
+
+// Erases the frame last drawn at (x, y) in grid colour and draws it at cell c.
+void mueve_marco(int& x, int& y, int c, int colour) {
+    INK = COLOR[1];
+    marco(x, y);
+    x = celda_x(c);
+    y = celda_y(c);
+    INK = COLOR[colour];
+    marco(x, y);
+}
+
+}  // namespace
+
+int celda_x(int c) { return kAncho * (c % 4); }
+int celda_y(int c) { return kAlto * (c / 4); }
+
+// rand's low 16 bits divided into n + 1 equal ranges; the few top values that would give
+// n + 1 are drawn again.
+int rnd(int n) {
+    int d = 65535 / (n + 1);
+    for (;;) {
+        int r = std::rand() & 0xFFFF;
+        if (r / d <= n) return r / d;
+    }
+}
+
+void desordena(int) {
+    for (int i = 0; i < 20; ++i) {
+        int a = rnd(19);
+        sonido(20 * a, i / 4);
+        std::swap(cuadro[a], cuadro[i]);
+        intercambia(a, i);
+    }
+}
+
+void mover(int a, int b) {
+    mouses(xm, ym, 3);
+    std::swap(cuadro[a], cuadro[b]);
+    intercambia(a, b);
+    INK = COLOR[1];
+    for (int x = 0; x < 640; x += kAncho) line(x, 0, x, 479);
+    for (int y = 0; y < 480; y += kAlto) line(0, y, 639, y);
+    mouses(xm, ym, 2);
+}
+
+void negro(int c) {
+    INK = COLOR[0];
+    bar(celda_x(c), celda_y(c), celda_x(c) + kAncho - 1, celda_y(c) + kAlto);
+}
+
+void recuadro(int c) { mueve_marco(z1, zz1, c, 7); }
+
+void recuadro1(int c) { mueve_marco(z2, zz2, c, 5); }
+
+}  // namespace brin

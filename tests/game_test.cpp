@@ -1,0 +1,243 @@
+// The game's board and high-score table, called directly on the simulator.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+#include <string>
+
+#include "game/brin.h"
+#include "support.h"
+
+using namespace vora256;
+
+namespace {
+
+class Board : public test::Machine {
+protected:
+    void SetUp() override {
+        test::Machine::SetUp();
+        // A picture whose pixels tell every piece and position apart.
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                INK = (x / 160 + 4 * (y / 96)) * 12 + (x + y) % 7;
+                plot(x, y);
+            }
+        original = test::snapshot();
+        for (int c = 0; c < 20; ++c) brin::cuadro[c] = c;
+        getblock(1, 0, 0, 320, 200);
+        for (int i = 0; i < 16; ++i) COLOR[i] = static_cast<unsigned char>(240 + i);
+        brin::xm = brin::ym = 0;
+        mouses(0, 0, 2);
+    }
+
+    // Cell c shows the pixels of piece cuadro[c] (grid lines apart: the cell's first row
+    // and column carry whatever line travelled with the piece).
+    void expect_pieces_in_place() {
+        for (int c = 0; c < 20; ++c) {
+            int p = brin::cuadro[c];
+            for (int y = 1; y < 96; ++y)
+                for (int x = 1; x < 160; ++x) {
+                    int at = test::offset(brin::celda_x(c) + x, brin::celda_y(c) + y);
+                    int home = test::offset(brin::celda_x(p) + x, brin::celda_y(p) + y);
+                    ASSERT_EQ(sim::vram()[at], original[home]) << "cell " << c << " piece " << p << " at " << x << "," << y;
+                }
+        }
+    }
+
+    std::vector<unsigned char> original;
+};
+
+TEST(Rnd, DrawsAgainOnlyForTheTopValuesAndStaysInRange) {
+    std::srand(77);
+    std::vector<int> draws(20000);
+    for (int& r : draws) r = std::rand() & 0xFFFF;
+    std::srand(77);
+    std::vector<int> seen(20, 0);
+    std::size_t next = 0;
+    for (int i = 0; i < 5000; ++i) {
+        int v = brin::rnd(19);
+        while (draws[next] / 3276 > 19) ++next;  // the draws that must be thrown away
+        ASSERT_EQ(v, draws[next++] / 3276);
+        ++seen[v];
+    }
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int n) { return n > 150; }));
+}
+
+TEST_F(Board, ShuffleAndSwapsKeepAPermutationWithThePixelsOfEachPiece) {
+    std::srand(5);
+    brin::desordena(10);
+    mouses(brin::xm, brin::ym, 2);  // as a level does once its shuffle is done
+    std::vector<int> sorted(brin::cuadro, brin::cuadro + 20);
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int> identity(20);
+    std::iota(identity.begin(), identity.end(), 0);
+    EXPECT_EQ(sorted, identity);
+    EXPECT_NE(std::vector<int>(brin::cuadro, brin::cuadro + 20), identity);
+    expect_pieces_in_place();
+    brin::mover(0, 19);
+    brin::mover(6, 2);
+    expect_pieces_in_place();
+    // Nothing outside the five banks of the picture was touched.
+    auto now = test::snapshot();
+    EXPECT_TRUE(std::equal(now.begin() + test::kScreenBytes, now.end(), original.begin() + test::kScreenBytes));
+}
+
+TEST_F(Board, ShuffleTonesLengthenByGroupsOfFour) {
+    std::srand(9);
+    std::int64_t start = sim::now_us();
+    brin::desordena(10);
+    // (0 + 4 + 8 + 12 + 16) x 4 centiseconds of tones or rests, give or take the clock's steps.
+    EXPECT_NEAR(static_cast<double>(sim::now_us() - start) / 1000.0, 1600, 30);
+}
+
+TEST_F(Board, SwappingACellWithItselfOnlyRedrawsTheGrid) {
+    brin::mover(7, 7);
+    for (int c = 0; c < 20; ++c) EXPECT_EQ(brin::cuadro[c], c);
+    expect_pieces_in_place();
+    for (int x : {0, 160, 320, 480}) EXPECT_EQ(sim::pixel(x, 300), COLOR[1]);
+    for (int y : {0, 96, 192, 288, 384}) EXPECT_EQ(sim::pixel(333, y), COLOR[1]);
+}
+
+TEST_F(Board, NegroBlackensTheCellAndTheRowBelowIt) {
+    for (int c = 0; c < 20; ++c) brin::negro(c);
+    const unsigned char* v = sim::vram();
+    EXPECT_TRUE(std::all_of(v, v + 640 * 480, [](unsigned char b) { return b == 240; }));
+}
+
+TEST_F(Board, FramesEraseInGridColourAndTheRightEdgeWrapsToTheNextRow) {
+    brin::z1 = brin::zz1 = 0;
+    brin::recuadro(3);  // right edge at x = 640 lands at x = 0, rows 1-96
+    EXPECT_EQ(sim::pixel(0, 1), COLOR[7]);
+    EXPECT_EQ(sim::pixel(0, 96), COLOR[7]);
+    EXPECT_EQ(sim::pixel(480, 0), COLOR[7]);
+    EXPECT_EQ(sim::pixel(639, 96), COLOR[7]);
+    brin::recuadro1(3);
+    brin::recuadro(4);  // the cursor leaves: its old frame is painted in grid colour
+    EXPECT_EQ(sim::pixel(500, 0), COLOR[1]);
+    EXPECT_EQ(sim::pixel(0, 100), COLOR[7]);
+}
+
+class Scores : public test::Machine {
+protected:
+    void SetUp() override {
+        test::Machine::SetUp();
+        dir = test::temp_dir();
+        old_dir = getcwd(nullptr, 0);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        std::memset(brin::puntos, 0, sizeof brin::puntos);
+        std::memset(brin::nombres, 0, sizeof brin::nombres);
+    }
+    void TearDown() override {
+        EXPECT_EQ(chdir(old_dir), 0);
+        std::free(old_dir);
+        test::Machine::TearDown();
+    }
+    void table(std::initializer_list<int> scores, const char* names) {
+        int e = 0;
+        for (int s : scores) {
+            brin::puntos[e] = static_cast<std::uint16_t>(s);
+            brin::nombres[e] = static_cast<unsigned char>(names[e]);  // one-letter names
+            ++e;
+        }
+    }
+    std::string name(int e) const {
+        std::string out;
+        for (int r = 0; r < 8 && brin::nombres[6 * r + e] != 0; ++r) out += static_cast<char>(brin::nombres[6 * r + e]);
+        return out;
+    }
+    void type_name(std::initializer_list<int> keys) {
+        for (int k : keys) sim::key(k);
+    }
+    std::vector<int> scores() const { return {brin::puntos, brin::puntos + 5}; }
+
+    std::string dir;
+    char* old_dir = nullptr;
+};
+
+// Console key numbers.
+constexpr int N = 49, U = 22, E = 18, V = 47, O = 24, kEnter = 28, kEsc = 1, kTab = 15, kBack = 14;
+constexpr int Q = 16, W = 17, R = 19, T = 20, Y = 21, I = 23;
+
+TEST_F(Scores, ANewScoreGoesToItsSortedPlaceAndIsSavedAs58Bytes) {
+    table({500, 400, 300, 200, 100}, "ABCDE");
+    type_name({N, U, E, V, O, kEnter});
+    brin::puntuar(350);
+    EXPECT_EQ(scores(), (std::vector<int>{500, 400, 350, 300, 200}));
+    EXPECT_EQ(name(0) + name(1) + "|" + name(2) + "|" + name(3) + name(4), "AB|nuevo|CD");
+    auto file = test::read_file("max.pun");
+    ASSERT_EQ(file.size(), 58u);
+    EXPECT_EQ(std::vector<unsigned char>(file.begin(), file.begin() + 10),
+              (std::vector<unsigned char>{0xF4, 0x01, 0x90, 0x01, 0x5E, 0x01, 0x2C, 0x01, 0xC8, 0x00}));
+    EXPECT_EQ(file[10 + 2], 'n');           // character 0 of entry 2
+    EXPECT_EQ(file[10 + 6 * 4 + 2], 'o');   // character 4 of entry 2
+    EXPECT_EQ(file[10 + 6 * 7 + 2], 0);     // character 7 is always 0
+    EXPECT_EQ(std::string(file.begin() + 10, file.begin() + 15), "ABnCD");
+}
+
+TEST_F(Scores, EqualScoresStayAboveAndLowOrNegativeScoresNeverEnter) {
+    table({500, 400, 300, 300, 100}, "ABCDE");
+    type_name({Q, kEnter});
+    brin::puntuar(300);
+    EXPECT_EQ(scores(), (std::vector<int>{500, 400, 300, 300, 300}));
+    EXPECT_EQ(name(4), "q");
+
+    brin::puntuar(300);  // equal to the fifth: no name asked, nothing saved again
+    brin::puntuar(0x10000 + 40000);  // low 16 bits negative
+    EXPECT_EQ(scores(), (std::vector<int>{500, 400, 300, 300, 300}));
+
+    std::memset(brin::puntos, 0, sizeof brin::puntos);
+    brin::puntuar(0);
+    EXPECT_EQ(scores(), (std::vector<int>{0, 0, 0, 0, 0}));
+}
+
+TEST_F(Scores, NamesKeepSevenCharactersAndTabOrEscapeEndThem) {
+    type_name({Q, W, E, R, T, Y, U, I, O, kBack, N, kEnter});
+    brin::puntuar(10);
+    EXPECT_EQ(name(0), "qwertyu");
+
+    type_name({Q, W, kTab});
+    brin::puntuar(20);
+    EXPECT_EQ(name(0), "qw\n");
+
+    type_name({E, kEsc});
+    brin::puntuar(30);
+    EXPECT_EQ(name(0), "e");
+    EXPECT_EQ(scores(), (std::vector<int>{30, 20, 10, 0, 0}));
+}
+
+TEST_F(Scores, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
+    std::vector<unsigned char> old(58, 7);
+    test::write_file("max.pun", old);
+    ASSERT_EQ(mkdir("max.pun.new", 0755), 0);  // the new file can't be made
+    std::memset(tabla, 0xFF, sizeof tabla);       // every glyph all ink
+    type_name({Q, kEnter});
+    int shown = -1;  // a pixel of the message, half a second in
+    sim::at(sim::now_us() + 500000, [&] { shown = sim::pixel(10, 8); });
+    brin::puntuar(10);
+    EXPECT_EQ(shown, 5);  // yellow on black, over the name entry
+    EXPECT_EQ(test::read_file("max.pun"), old);
+    EXPECT_EQ(brin::puntos[0], 10);  // kept in memory
+    rmdir("max.pun.new");
+}
+
+TEST_F(Scores, ReadingTakesWhatTheFileHolds) {
+    std::vector<unsigned char> file(10000, 0);
+    file[0] = 0x39;
+    file[1] = 0x30;                  // 12345
+    file[10] = 255;                  // a name byte without a glyph
+    test::write_file("max.pun", file);
+    brin::leer_puntos();
+    EXPECT_EQ(brin::puntos[0], 12345);
+    EXPECT_EQ(brin::nombres[0], 255);
+
+    std::memset(brin::puntos, 0, sizeof brin::puntos);
+    test::write_file("max.pun", {0x01, 0x02, 0x03});  // short: the rest keeps its value
+    brin::leer_puntos();
+    EXPECT_EQ(brin::puntos[0], 0x0201);
+    EXPECT_EQ(brin::puntos[1], 0x03);
+}
+
+}  // namespace

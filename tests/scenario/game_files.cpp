@@ -1,0 +1,169 @@
+#include "game_files.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include "tests/support.h"
+
+namespace scenario {
+namespace {
+
+struct Picture {
+    int width, height;
+    Bytes pixels;
+    Bytes palette = Bytes(768, 0);  // 8-bit levels
+    void set_colour(int index, int r, int g, int b) {
+        palette[3 * index] = static_cast<unsigned char>(r);
+        palette[3 * index + 1] = static_cast<unsigned char>(g);
+        palette[3 * index + 2] = static_cast<unsigned char>(b);
+    }
+    void fill(int x, int y, int w, int h, unsigned char v) {
+        for (int r = y; r < y + h; ++r) std::fill_n(pixels.begin() + r * width + x, w, v);
+    }
+};
+
+// Rows run-length encoded (widths here are even), in a PCX file.
+Bytes pcx(const Picture& p) {
+    Bytes body;
+    for (int y = 0; y < p.height; ++y) {
+        const unsigned char* row = &p.pixels[static_cast<std::size_t>(y * p.width)];
+        for (int x = 0; x < p.width;) {
+            int run = 1;
+            while (x + run < p.width && run < 63 && row[x + run] == row[x]) ++run;
+            if (run > 1 || row[x] >= 0xC0) body.push_back(static_cast<unsigned char>(0xC0 + run));
+            body.push_back(row[x]);
+            x += run;
+        }
+    }
+    return test::pcx_file(p.width - 1, p.height - 1, body, p.palette);
+}
+
+void standard_colours(Picture& p) {
+    p.set_colour(0, 0, 0, 0);
+    p.set_colour(1, 255, 255, 255);
+    p.set_colour(2, 0, 255, 255);
+    p.set_colour(5, 255, 255, 0);
+    p.set_colour(7, 255, 0, 0);
+    p.set_colour(254, 200, 200, 200);
+}
+
+// Tile p is flat colour 16 + p; pictures differ by their tile colours.
+Bytes level_picture(int n) {
+    Picture p{640, 480, Bytes(640 * 480, 0)};
+    standard_colours(p);
+    for (int piece = 0; piece < 20; ++piece) {
+        p.set_colour(kTileColour + piece, 40 + 9 * piece, 30 * n, 250 - 10 * piece);
+        p.fill(160 * (piece % 4), 96 * (piece / 4), 160, 96, static_cast<unsigned char>(kTileColour + piece));
+    }
+    return pcx(p);
+}
+
+// Title graphics: the opening, title and game-over images as flat rectangles 10, 11, 12.
+Bytes title_picture() {
+    Picture p{332, 98, Bytes(332 * 98, 0)};
+    standard_colours(p);
+    p.set_colour(10, 0, 128, 0);
+    p.set_colour(11, 0, 0, 160);
+    p.set_colour(12, 128, 0, 128);
+    p.fill(218, 0, 112, 36, 10);
+    p.fill(0, 0, 205, 55, 11);
+    p.fill(88, 62, 244, 36, 12);
+    return pcx(p);
+}
+
+}  // namespace
+
+std::string game_folder() {
+    std::string dir = test::temp_dir();
+    write(dir + "topaz.fon", test::test_glyphs());
+    for (int n = 1; n <= 4; ++n) write(dir + std::to_string(n) + ".pcx", level_picture(n));
+    write(dir + "brin.pcx", title_picture());
+    return dir;
+}
+
+Bytes read(const std::string& path) { return test::read_file(path); }
+void write(const std::string& path, const Bytes& bytes) { test::write_file(path, bytes); }
+
+Played play(const std::string& folder, const std::string& script, const std::string& arguments) {
+    std::ofstream(folder + "script.txt") << script;
+    Played run;
+    run.out = folder + "out/";
+    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && '" BRIN_SIM
+                          "' --script script.txt --out out " + arguments + " > out/stdout.txt 2> out/stderr.txt";
+    int status = std::system(command.c_str());
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Bytes text = read(run.out + "stdout.txt");
+    run.stdout_text.assign(text.begin(), text.end());
+    text = read(run.out + "stderr.txt");
+    run.stderr_text.assign(text.begin(), text.end());
+    return run;
+}
+
+Screen shot(const Played& run, const std::string& name) {
+    Screen s{read(run.out + name + ".vram")};
+    if (s.vram.size() != 5 * 65536) throw std::runtime_error("no shot " + name);
+    return s;
+}
+
+std::array<int, 20> board(const Screen& screen) {
+    std::array<int, 20> cells{};
+    for (int c = 0; c < 20; ++c) cells[c] = screen.at(160 * (c % 4) + 140, 96 * (c / 4) + 80) - kTileColour;
+    return cells;
+}
+
+std::string solving_clicks(std::array<int, 20> cells, double start, double* end) {
+    std::ostringstream script;
+    auto click = [&](int cell) {
+        int x = 160 * (cell % 4) + 60, y = 96 * (cell / 4) + 70;
+        script << start << " mouse " << x << " " << y << " 4\n" << start + 0.25 << " mouse " << x << " " << y << " 0\n";
+        start += 0.5;
+    };
+    for (int c = 0; c < 20; ++c) {
+        if (cells[c] == c) continue;
+        int d = static_cast<int>(std::find(cells.begin(), cells.end(), c) - cells.begin());
+        click(c);
+        click(d);
+        std::swap(cells[c], cells[d]);
+    }
+    if (end != nullptr) *end = start;
+    return script.str();
+}
+
+long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink) {
+    static const Bytes glyphs = test::test_glyphs();
+    auto matches = [&](int cx, int code) {
+        for (int py = 0; py < 8 * fy; ++py)
+            for (int px = 0; px < 8 * fx; ++px) {
+                bool on = (glyphs[8 * code + py / fy] >> (7 - px / fx)) & 1;
+                if ((screen.at(cx + px, y + py) == ink) != on) return false;
+            }
+        return true;
+    };
+    std::string text;
+    for (int cx = x;; cx += 8 * fx) {
+        auto is = [&](int code) { return matches(cx, code); };
+        int code = 0;
+        for (int c : {'-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'})
+            if (is(c)) code = c;
+        if (code == 0) break;
+        text += static_cast<char>(code);
+    }
+    return text.empty() || text == "-" ? -1 : std::stol(text);
+}
+
+std::vector<std::pair<long long, int>> tones(const Played& run) {
+    std::ifstream in(run.out + "tones.log");
+    std::vector<std::pair<long long, int>> out;
+    long long us = 0;
+    int divisor = 0;
+    while (in >> us >> divisor) out.push_back({us, divisor});
+    return out;
+}
+
+}  // namespace scenario
