@@ -59,6 +59,10 @@ void set_divisor(Voice& v, int divisor) {
 }
 
 void render(Voice& v, float* out, int n) {
+    if (!v.on && v.gain == 0.0) {  // silent, as most of the time
+        std::fill(out, out + n, 0.0f);
+        return;
+    }
     const double ramp_step = 1000.0 / (kRampMs * v.rate);
     for (int i = 0; i < n; ++i) {
         v.gain = v.on ? std::min(1.0, v.gain + ramp_step) : std::max(0.0, v.gain - ramp_step);
