@@ -11,23 +11,7 @@
 
 namespace test {
 
-void Machine::SetUp() {
-    sim::reset();
-    // The library's settings as at program start.
-    vora256::BANCO = 0;
-    vora256::INK = 9;
-    vora256::PAPER = 1;
-    vora256::FONTX = 1;
-    vora256::FONTY = 1;
-    vora256::MOUSE = 1;
-    vora256::SETIM = 1;
-    vora256::CX = 0;
-    vora256::CY = 0;
-    std::memset(vora256::pal, 0, sizeof vora256::pal);
-    std::memset(vora256::COLOR, 0, sizeof vora256::COLOR);
-    empty_slots();
-    vora256::mode(10);
-}
+void Machine::SetUp() { switch_on(); }
 
 void Machine::TearDown() { vora256::mode(0); }
 
@@ -86,18 +70,9 @@ void paint_pattern() {
     }
 }
 
-void empty_slots() {
-    for (int slot = 0; slot < 16; ++slot) {
-        std::free(vora256::grafi[slot]);
-        std::free(vora256::grafip[slot]);
-        vora256::grafi[slot] = nullptr;
-        vora256::grafip[slot] = nullptr;
-    }
-}
-
 std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsigned char>& body,
                                     const std::vector<unsigned char>& palette) {
-    // Sized at once: GCC 12 misreads growing a vector by insert as writing out of bounds.
+    // Sized at once: GCC 12 sees a false overflow in inserts after a 128-byte start.
     std::vector<unsigned char> file(128 + body.size() + 1 + palette.size());
     file[0] = 10;  // manufacturer, version 5, RLE, 8 bits, one plane
     file[1] = 5;
@@ -108,9 +83,9 @@ std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsign
     file[10] = static_cast<unsigned char>(ymax);
     file[11] = static_cast<unsigned char>(ymax >> 8);
     file[65] = 1;
-    auto marker = std::copy(body.begin(), body.end(), file.begin() + 128);
-    *marker = 0x0C;
-    std::copy(palette.begin(), palette.end(), marker + 1);
+    auto at = std::copy(body.begin(), body.end(), file.begin() + 128);
+    *at++ = 0x0C;
+    std::copy(palette.begin(), palette.end(), at);
     return file;
 }
 

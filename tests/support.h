@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fresh_machine.h"
 #include "lib/vora256.h"
 #include "platform/sim/sim.h"
 
@@ -38,8 +39,6 @@ std::vector<unsigned char> read_file(const std::string& path);
 // neighbouring pixels and rows differ; written through the bank window.
 unsigned char pattern_at(int offset);
 void paint_pattern();
-// All sixteen block slots empty, as at program start.
-void empty_slots();
 // A PCX file: the 128-byte header with xmax and ymax, the encoded pixels, the 0x0C marker
 // and a 768-byte palette.
 std::vector<unsigned char> pcx_file(int xmax, int ymax, const std::vector<unsigned char>& body,

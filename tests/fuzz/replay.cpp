@@ -1,5 +1,5 @@
-// Runs the picture fuzz target over every file in the folders given, without libFuzzer, so
-// that the ordinary test build replays the corpus.
+// Runs a fuzz target over every file in the folders given, without libFuzzer, so
+// that the ordinary test build replays its corpus.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>

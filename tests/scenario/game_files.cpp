@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,6 +54,8 @@ void standard_colours(Picture& p) {
     p.set_colour(254, 200, 200, 200);
 }
 
+}  // namespace
+
 // Tile p is flat colour 16 + p; pictures differ by their tile colours.
 Bytes level_picture(int n) {
     Picture p{640, 480, Bytes(640 * 480, 0)};
@@ -63,6 +66,8 @@ Bytes level_picture(int n) {
     }
     return pcx(p);
 }
+
+namespace {
 
 // Title graphics: the opening, title and game-over images as flat rectangles 10, 11, 12.
 Bytes title_picture() {
@@ -90,11 +95,18 @@ std::string game_folder() {
 Bytes read(const std::string& path) { return test::read_file(path); }
 void write(const std::string& path, const Bytes& bytes) { test::write_file(path, bytes); }
 
-Played play(const std::string& folder, const std::string& script, const std::string& arguments) {
+std::string at(double t, const std::string& command) {
+    std::ostringstream line;
+    line << t << " " << command << "\n";
+    return line.str();
+}
+
+Played play(const std::string& folder, const std::string& script, const std::string& arguments,
+            const std::string& environment) {
     std::ofstream(folder + "script.txt") << script;
     Played run;
     run.out = folder + "out/";
-    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && '" BRIN_SIM
+    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && " + environment + " '" BRIN_SIM
                           "' --script script.txt --out out " + arguments + " > out/stdout.txt 2> out/stderr.txt";
     int status = std::system(command.c_str());
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -113,41 +125,50 @@ Screen shot(const Played& run, const std::string& name) {
 
 std::array<int, 20> board(const Screen& screen) {
     std::array<int, 20> cells{};
-    for (int c = 0; c < 20; ++c) cells[c] = screen.at(160 * (c % 4) + 140, 96 * (c / 4) + 80) - kTileColour;
+    for (int c = 0; c < 20; ++c) cells[c] = screen.at(sample_x(c), sample_y(c)) - kTileColour;
     return cells;
+}
+
+std::vector<std::pair<int, int>> solving_swaps(std::array<int, 20> cells) {
+    std::vector<std::pair<int, int>> swaps;
+    for (int c = 0; c < 20; ++c) {
+        if (cells[c] == c) continue;
+        int d = static_cast<int>(std::find(cells.begin(), cells.end(), c) - cells.begin());
+        swaps.push_back({c, d});
+        std::swap(cells[c], cells[d]);
+    }
+    return swaps;
 }
 
 std::string solving_clicks(std::array<int, 20> cells, double start, double* end) {
     std::ostringstream script;
     auto click = [&](int cell) {
-        int x = 160 * (cell % 4) + 60, y = 96 * (cell / 4) + 70;
-        script << start << " mouse " << x << " " << y << " 4\n" << start + 0.25 << " mouse " << x << " " << y << " 0\n";
+        script << start << " mouse " << click_x(cell) << " " << click_y(cell) << " 4\n"
+               << start + 0.25 << " mouse " << click_x(cell) << " " << click_y(cell) << " 0\n";
         start += 0.5;
     };
-    for (int c = 0; c < 20; ++c) {
-        if (cells[c] == c) continue;
-        int d = static_cast<int>(std::find(cells.begin(), cells.end(), c) - cells.begin());
+    for (auto [c, d] : solving_swaps(cells)) {
         click(c);
         click(d);
-        std::swap(cells[c], cells[d]);
     }
     if (end != nullptr) *end = start;
     return script.str();
 }
 
+bool shows_glyph(const Screen& screen, int x, int y, int fx, int fy, int ink, const unsigned char* glyph) {
+    for (int py = 0; py < 8 * fy; ++py)
+        for (int px = 0; px < 8 * fx; ++px) {
+            bool on = (glyph[py / fy] >> (7 - px / fx)) & 1;
+            if ((screen.at(x + px, y + py) == ink) != on) return false;
+        }
+    return true;
+}
+
 long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink) {
     static const Bytes glyphs = test::test_glyphs();
-    auto matches = [&](int cx, int code) {
-        for (int py = 0; py < 8 * fy; ++py)
-            for (int px = 0; px < 8 * fx; ++px) {
-                bool on = (glyphs[8 * code + py / fy] >> (7 - px / fx)) & 1;
-                if ((screen.at(cx + px, y + py) == ink) != on) return false;
-            }
-        return true;
-    };
     std::string text;
     for (int cx = x;; cx += 8 * fx) {
-        auto is = [&](int code) { return matches(cx, code); };
+        auto is = [&](int code) { return shows_glyph(screen, cx, y, fx, fy, ink, &glyphs[8 * code]); };
         int code = 0;
         for (int c : {'-', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'})
             if (is(c)) code = c;
@@ -164,6 +185,48 @@ std::vector<std::pair<long long, int>> tones(const Played& run) {
     int divisor = 0;
     while (in >> us >> divisor) out.push_back({us, divisor});
     return out;
+}
+
+double tone_time(const Played& run, int divisor, double from) {
+    for (auto [us, d] : tones(run))
+        if (d == divisor && us >= from * 1e6) return static_cast<double>(us) / 1e6;
+    return -1;
+}
+
+namespace {
+
+// Console key numbers of letters; anything else is a space.
+int key_of(char c) {
+    const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+    const int first[] = {16, 30, 44};
+    for (int r = 0; r < 3; ++r)
+        if (const char* p = std::strchr(rows[r], c)) return first[r] + static_cast<int>(p - rows[r]);
+    return 57;
+}
+
+}  // namespace
+
+std::string type(double t, const std::string& text) {
+    std::string out;
+    for (char c : text) out += at(t += 0.1, "key " + std::to_string(key_of(c)));
+    return out;
+}
+
+std::string name_then_enter(double t, const std::string& name) {
+    return type(t, name) + at(t + 0.2 + 0.1 * static_cast<double>(name.size()), "key " + std::to_string(kEnter));
+}
+
+Plan plan_game(const std::string& folder, double playing) {
+    Plan p;
+    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"));
+    EXPECT_EQ(look.status, 0);
+    p.clicks = solving_clicks(board(shot(look, "shuffled")), playing + 1, &p.solved);
+    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"));
+    p.black_out = tone_time(whole, 100, p.solved + 20);
+    EXPECT_GT(p.black_out, p.solved + 60);
+    // 20 cells of 16 cs, the game-over image for 3 s, fade out and in, and a margin.
+    p.name_entry = p.black_out + 3.2 + 3 + 3.4 + 0.4 + 1;
+    return p;
 }
 
 }  // namespace scenario

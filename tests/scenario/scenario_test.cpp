@@ -2,9 +2,6 @@
 // work out the swaps, and play them.
 #include <sys/stat.h>
 
-#include <cstring>
-#include <sstream>
-
 #include "game_files.h"
 #include "tests/support.h"
 
@@ -12,67 +9,8 @@ using namespace scenario;
 
 namespace {
 
-// Virtual seconds at which the first level is being played: after the start-up (with its
-// three-second message when max.pun is missing), the title sequence and the level's
-// shuffle. Later moments are measured from the tone log.
-constexpr double kPlayWithoutFile = 23;
-constexpr double kPlayWithFile = 20;
-
 constexpr int kYellow = 5, kCyan = 2;  // where the test pictures keep them
-constexpr int kEnter = 28, kEscape = 1, kBackspace = 14, kRight = 106;
-
-std::string at(double t, const std::string& command) {
-    std::ostringstream line;
-    line << t << " " << command << "\n";
-    return line.str();
-}
-
-// Console key numbers of letters, for typing names.
-int key_of(char c) {
-    const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
-    const int first[] = {16, 30, 44};
-    for (int r = 0; r < 3; ++r)
-        if (const char* p = std::strchr(rows[r], c)) return first[r] + static_cast<int>(p - rows[r]);
-    return 57;
-}
-
-std::string type(double t, const std::string& text) {
-    std::string out;
-    for (char c : text) out += at(t += 0.1, "key " + std::to_string(key_of(c)));
-    return out;
-}
-
-// First moment of a tone with this divisor at or after `from`, in seconds.
-double tone_time(const Played& run, int divisor, double from = 0) {
-    for (auto [us, d] : tones(run))
-        if (d == divisor && us >= from * 1e6) return static_cast<double>(us) / 1e6;
-    return -1;
-}
-
-// A game whose first level is solved from the screen and whose second runs out.
-struct Plan {
-    std::string clicks;  // the swaps of the first level
-    double solved = 0;   // when the last click is done
-    double black_out = 0;  // negro(1)'s tone, in the game-over sequence
-    double name_entry = 0;  // the name can be typed from here on
-};
-
-Plan plan_game(const std::string& folder, double playing) {
-    Plan p;
-    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"));
-    EXPECT_EQ(look.status, 0);
-    p.clicks = solving_clicks(board(shot(look, "shuffled")), playing + 1, &p.solved);
-    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"));
-    p.black_out = tone_time(whole, 100, p.solved + 20);
-    EXPECT_GT(p.black_out, p.solved + 60);
-    // 20 cells of 16 cs, the game-over image for 3 s, fade out and in, and a margin.
-    p.name_entry = p.black_out + 3.2 + 3 + 3.4 + 0.4 + 1;
-    return p;
-}
-
-std::string name_then_enter(double t, const std::string& name) {
-    return type(t, name) + at(t + 0.2 + 0.1 * static_cast<double>(name.size()), "key " + std::to_string(kEnter));
-}
+constexpr int kEscape = 1, kBackspace = 14, kRight = 106;
 
 int score(const Bytes& file, int e) { return file[2 * e] | file[2 * e + 1] << 8; }
 

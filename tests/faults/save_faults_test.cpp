@@ -1,0 +1,117 @@
+// The high-score table saved while things go wrong: a call of the save fails, or the
+// process is killed between two of them. Afterwards max.pun is the old file or the new one,
+// byte for byte, and a failed save was shown to the player. The faults come from a shim
+// preloaded into brin-sim; the game itself is the one the players get.
+#include "tests/scenario/game_files.h"
+#include "tests/support.h"
+
+using namespace scenario;
+
+namespace {
+
+constexpr int kYellow = 5;  // where the test pictures keep it
+constexpr int kKilled = 128 + 9;
+
+enum class Ends { failed, killed_before_rename, killed_after_rename };
+
+struct Fault {
+    const char* name;
+    Ends ends;
+};
+
+// "Error archivo MAX.PUN" at (1, 1), 2x, in yellow over the name entry.
+bool message_shown(const Screen& s) {
+    static const Bytes glyphs = test::test_glyphs();
+    const std::string message = "Error archivo MAX.PUN";
+    for (std::size_t k = 0; k < message.size(); ++k)
+        if (!shows_glyph(s, 1 + 16 * static_cast<int>(k), 1, 2, 2, kYellow, &glyphs[8 * static_cast<std::size_t>(message[k])]))
+            return false;
+    return true;
+}
+
+class SaveFaults : public ::testing::TestWithParam<Fault> {
+protected:
+    // A game that ends with a total above the old table's, a name typed, the save, and a
+    // shot while a failed save's message would show; then the same game saved unhindered
+    // over a stale max.pun.new, which gives the new file.
+    static void SetUpTestSuite() {
+        folder = game_folder();
+        old_table = Bytes(58, 0);
+        old_table[0] = 1;
+        old_table[10] = 'z';
+        write(folder + "max.pun", old_table);
+        Plan p = plan_game(folder, kPlayWithFile);
+        script = p.clicks + name_then_enter(p.name_entry, "q") + at(p.name_entry + 1.5, "shot saved") +
+                 at(p.name_entry + 2, "end");
+        write(folder + "max.pun.new", Bytes(100, 'x'));
+        unhindered = save_with("");
+        new_table = read(folder + "max.pun");
+    }
+
+    static Played save_with(const std::string& fault) {
+        write(folder + "max.pun", old_table);
+        // The shim is not built with the sanitizers; preloaded ahead of their run-time it
+        // would make AddressSanitizer refuse to start, unless told not to mind the order.
+        return play(folder, script, "",
+                    "BRIN_FAULT=" + fault + " LD_PRELOAD='" BRIN_FAULT_SHIM "' ASAN_OPTIONS=verify_asan_link_order=0");
+    }
+
+    static bool exists(const std::string& name) { return !read(folder + name).empty(); }
+
+    static std::string folder, script;
+    static Bytes old_table, new_table;
+    static Played unhindered;
+};
+
+std::string SaveFaults::folder, SaveFaults::script;
+Bytes SaveFaults::old_table, SaveFaults::new_table;
+Played SaveFaults::unhindered;
+
+TEST_F(SaveFaults, WithoutAFaultTheNewTableReplacesTheOldOneSilently) {
+    ASSERT_EQ(unhindered.status, 0) << unhindered.stderr_text;
+    ASSERT_EQ(new_table.size(), 58u);
+    EXPECT_GT(new_table[0] | new_table[1] << 8, 1);
+    EXPECT_EQ(new_table[10], 'q');
+    EXPECT_EQ(new_table[11], 'z');  // the old first entry, moved down
+    EXPECT_FALSE(exists("max.pun.new"));
+    EXPECT_FALSE(message_shown(shot(unhindered, "saved")));
+}
+
+TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
+    Played run = save_with(GetParam().name);
+    Bytes after = read(folder + "max.pun");
+    switch (GetParam().ends) {
+    case Ends::failed:
+        ASSERT_EQ(run.status, 0) << run.stderr_text;
+        EXPECT_EQ(after, old_table);
+        EXPECT_FALSE(exists("max.pun.new"));
+        EXPECT_TRUE(message_shown(shot(run, "saved")));
+        break;
+    case Ends::killed_before_rename:
+        EXPECT_EQ(run.status, kKilled) << run.stderr_text;
+        EXPECT_EQ(after, old_table);
+        break;
+    case Ends::killed_after_rename:
+        EXPECT_EQ(run.status, kKilled) << run.stderr_text;
+        EXPECT_EQ(after, new_table);
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, SaveFaults,
+    ::testing::Values(Fault{"open", Ends::failed}, Fault{"write", Ends::failed}, Fault{"fsync", Ends::failed},
+                      Fault{"rename", Ends::failed}, Fault{"kill-after-open", Ends::killed_before_rename},
+                      Fault{"kill-in-write", Ends::killed_before_rename},
+                      Fault{"kill-after-write", Ends::killed_before_rename},
+                      Fault{"kill-after-fsync", Ends::killed_before_rename},
+                      Fault{"kill-after-close", Ends::killed_before_rename},
+                      Fault{"kill-after-rename", Ends::killed_after_rename}),
+    [](const ::testing::TestParamInfo<Fault>& f) {
+        std::string name = f.param.name;
+        for (char& c : name)
+            if (c == '-') c = '_';
+        return name;
+    });
+
+}  // namespace
