@@ -31,7 +31,8 @@ struct Picture {
     std::uint64_t pixels() const { return std::uint64_t(width) * std::uint64_t(height); }
 };
 
-// The header goes through pal; the palette read at the end overwrites it.
+// The header goes through pal; the palette read at the end overwrites it. A file shorter
+// than its header reads 255 for the bytes it lacks, as it does past the end of the pixels.
 Picture read_header() {
     for (int i = 0; i < kHeader; ++i) pal[i] = next_byte();
     int width = (pal[8] | pal[9] << 8) + 1;

@@ -3,7 +3,6 @@
 #include "machine.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,14 +18,14 @@ GraphicsContext currentcontext;
 
 namespace {
 
-// Screen memory is a memory file. The whole of it is mapped once for whoever reads the
-// picture; the window is a second mapping of one bank at a fixed address, moved by
-// vga_setpage as the hardware moves it. A guard page on each side of the window turns
-// a stray walk past its ends into a fault instead of a silent overwrite.
-int memory_file = -1;
-unsigned char* whole = nullptr;
+// Screen memory is eight banks of plain memory. The window is 64 KiB at a fixed address
+// with a guard page on each side, so that a walk past its ends faults instead of writing
+// elsewhere. vga_setpage writes the window back into its bank and fills it from the new
+// one: remapping pages would avoid the copies, but on virtual machines every remap costs
+// page faults that are far dearer than copying 64 KiB twice.
+alignas(4096) unsigned char banks[machine::kBanks][machine::kBankSize];
 unsigned char* window = nullptr;
-int mapped_page = -1;
+int mapped_page = 0;
 
 int current_mode = TEXT;
 bool keyboard_raw = false;
@@ -56,25 +55,17 @@ struct Speaker {
     std::abort();
 }
 
-void map_window(int page) {
-    void* at = mmap(window, machine::kBankSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
-                    memory_file, static_cast<off_t>(page) * machine::kBankSize);
-    if (at != window) fail("vga window");
-    mapped_page = page;
+void ensure_window() {
+    if (window != nullptr) return;
+    void* reserve = mmap(nullptr, 3 * machine::kBankSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reserve == MAP_FAILED) fail("vga window");
+    window = static_cast<unsigned char*>(reserve) + machine::kBankSize;
+    if (mprotect(window, machine::kBankSize, PROT_READ | PROT_WRITE) != 0) fail("vga window");
+    std::memcpy(window, banks[mapped_page], machine::kBankSize);
 }
 
-void ensure_memory() {
-    if (memory_file >= 0) return;
-    constexpr std::size_t total = std::size_t{machine::kBankSize} * machine::kBanks;
-    memory_file = memfd_create("vga", 0);
-    if (memory_file < 0 || ftruncate(memory_file, total) != 0) fail("vga memory");
-    void* all = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, memory_file, 0);
-    void* reserve = mmap(nullptr, 3 * machine::kBankSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (all == MAP_FAILED || reserve == MAP_FAILED) fail("vga memory");
-    whole = static_cast<unsigned char*>(all);
-    window = static_cast<unsigned char*>(reserve) + machine::kBankSize;
-    map_window(0);
-}
+// What was written through the window goes back to its bank.
+void write_back() { std::memcpy(banks[mapped_page], window, machine::kBankSize); }
 
 void update_speaker() {
     auto& s = speaker_state;
@@ -92,7 +83,7 @@ int clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 // ---- svgalib ----
 
 int vga_setmode(int mode) {
-    ensure_memory();
+    ensure_window();
     if (mode == G640x480x256) {
         if (!machine::open_display()) return -1;
         current_mode = G640x480x256;
@@ -107,9 +98,12 @@ int vga_setmode(int mode) {
 int vga_getcurrentmode() { return current_mode; }
 
 void vga_setpage(int page) {
-    ensure_memory();
+    ensure_window();
     page &= machine::kBanks - 1;
-    if (page != mapped_page) map_window(page);
+    if (page == mapped_page) return;
+    write_back();
+    mapped_page = page;
+    std::memcpy(window, banks[page], machine::kBankSize);
 }
 
 int vga_setpalvec(int start, int num, const int* pal) {
@@ -123,7 +117,7 @@ int vga_setpalvec(int start, int num, const int* pal) {
 }
 
 int gl_setcontextvga(int mode) {
-    ensure_memory();
+    ensure_window();
     if (mode != G640x480x256) return -1;
     currentcontext = {machine::kWidth, machine::kHeight, window};
     return 0;
@@ -257,9 +251,10 @@ void outb(unsigned char value, unsigned short port) {
 
 namespace machine {
 
-unsigned char* screen_memory() {
-    ensure_memory();
-    return whole;
+const unsigned char* screen_memory() {
+    ensure_window();
+    write_back();
+    return &banks[0][0];
 }
 
 const unsigned char* palette_registers() { return registers; }
@@ -285,11 +280,12 @@ void mouse_device(int x, int y, int buttons) {
 }
 
 void reset() {
-    ensure_memory();
-    std::memset(whole, 0, std::size_t{kBankSize} * kBanks);
+    ensure_window();
+    std::memset(banks, 0, sizeof banks);
+    std::memset(window, 0, kBankSize);
     std::memset(registers, 0, sizeof registers);
     palette_load_count = 0;
-    map_window(0);
+    mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;
     currentcontext = {};

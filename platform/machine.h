@@ -17,8 +17,9 @@ constexpr long kPitClock = 1193182;
 
 // ---- offered by machine.cpp ----
 
-// All eight banks of screen memory, as one array; writes through the window show here.
-unsigned char* screen_memory();
+// All eight banks of screen memory, as one array, with what was written through the
+// window so far. Read it afresh after drawing.
+const unsigned char* screen_memory();
 // 256 palette registers, red-green-blue, 6-bit levels.
 const unsigned char* palette_registers();
 // How many times vga_setpalvec has been called.

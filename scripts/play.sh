@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds brin and plays it.
+# Sets up a fresh Debian 12 machine, builds brin and plays it. The game runs in
+# $XDG_DATA_HOME/brin (~/.local/share/brin), where its high scores are kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-echo "brin is not playable yet: the library is being built first. Run scripts/test.sh to see its tests."
-exit 1
+
+bash scripts/install-deps.sh play
+
+cmake -S . -B build/play -DCMAKE_BUILD_TYPE=Release -DBRIN_TESTS=OFF -DBRIN_BENCH=OFF >/dev/null
+cmake --build build/play -j"$(nproc)" --target brin
+
+BRIN_EXE="$PWD/build/play/brin" BRIN_DATA="$PWD/data" exec sh scripts/brin-launcher.sh

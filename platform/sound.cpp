@@ -1,0 +1,134 @@
+#include "sound.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+namespace platform::sound {
+namespace {
+
+constexpr double kFadeBandHz = 4000.0;  // harmonics taper off over this band below the top
+
+// The highest frequency a voice plays: the edge of hearing, kept clear of the Nyquist limit.
+double top_hz(int rate) { return std::min(kTopHz, 0.45 * rate); }
+
+// How much of a harmonic at `hz` is kept: all of it well below the top, none at the top,
+// with a smooth fall between so that a change of pitch never cuts a harmonic off sharply.
+double taper(double hz, double top) {
+    double from = top - kFadeBandHz;
+    if (hz <= from) return 1.0;
+    if (hz >= top) return 0.0;
+    double c = std::cos(std::numbers::pi / 2 * (hz - from) / kFadeBandHz);
+    return c * c;
+}
+
+void put_le(std::FILE* f, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), f);
+}
+
+}  // namespace
+
+double pitch_of(int divisor) {
+    if (divisor <= 0) return 0.0;
+    double hz = kPitClock / divisor;
+    return hz < kTopHz ? hz : 0.0;
+}
+
+void start(Voice& v, int rate) {
+    v = Voice{};
+    v.rate = rate;
+}
+
+void set_divisor(Voice& v, int divisor) {
+    double hz = pitch_of(divisor);
+    double top = top_hz(v.rate);
+    int harmonics = 0;
+    for (; hz > 0 && harmonics < kMaxHarmonics; ++harmonics) {
+        int k = 2 * harmonics + 1;
+        double w = taper(k * hz, top);
+        if (w == 0.0) break;
+        v.weight[harmonics] = 4.0 / std::numbers::pi / k * w;
+    }
+    v.on = harmonics > 0;
+    if (!v.on) return;  // the last pitch rings on through the fall of the ramp
+    // From silence a tone starts at the zero crossing of its rising edge.
+    if (v.gain == 0.0) v.phase = 0.0;
+    v.step = hz / v.rate;
+    v.harmonics = harmonics;
+}
+
+void render(Voice& v, float* out, int n) {
+    if (!v.on && v.gain == 0.0) {  // silent, as most of the time
+        std::fill(out, out + n, 0.0f);
+        return;
+    }
+    const double ramp_step = 1000.0 / (kRampMs * v.rate);
+    for (int i = 0; i < n; ++i) {
+        v.gain = v.on ? std::min(1.0, v.gain + ramp_step) : std::max(0.0, v.gain - ramp_step);
+        if (v.gain == 0.0) {
+            out[i] = 0.0f;
+            continue;
+        }
+        // sin(k x) for odd k by the recurrence s(k+2) = 2 cos(2x) s(k) - s(k-2).
+        double x = 2 * std::numbers::pi * v.phase;
+        double twice_cos = 2 * std::cos(2 * x);
+        double before = -std::sin(x);
+        double now = std::sin(x);
+        double sum = v.weight[0] * now;
+        for (int h = 1; h < v.harmonics; ++h) {
+            double next = twice_cos * now - before;
+            before = now;
+            now = next;
+            sum += v.weight[h] * now;
+        }
+        out[i] = static_cast<float>(kVolume * v.gain * sum);
+        v.phase += v.step;
+        if (v.phase >= 1.0) v.phase -= 1.0;
+    }
+}
+
+std::vector<float> render_changes(const std::vector<Change>& changes, int rate, std::int64_t tail_us) {
+    Voice v;
+    start(v, rate);
+    std::vector<float> out;
+    auto render_until = [&](std::int64_t us) {
+        auto end = static_cast<std::size_t>(std::max<std::int64_t>(0, (us * rate + 500000) / 1000000));
+        if (end <= out.size()) return;
+        std::size_t from = out.size();
+        out.resize(end);
+        render(v, out.data() + from, static_cast<int>(end - from));
+    };
+    for (const Change& c : changes) {
+        render_until(c.us);
+        set_divisor(v, c.divisor);
+    }
+    render_until((changes.empty() ? 0 : changes.back().us) + tail_us);
+    return out;
+}
+
+bool write_wav(const char* path, const std::vector<float>& samples, int rate) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) return false;
+    auto data_bytes = static_cast<std::uint32_t>(2 * samples.size());
+    std::fputs("RIFF", f);
+    put_le(f, 36 + data_bytes, 4);
+    std::fputs("WAVEfmt ", f);
+    put_le(f, 16, 4);  // format chunk size
+    put_le(f, 1, 2);   // PCM
+    put_le(f, 1, 2);   // mono
+    put_le(f, static_cast<std::uint32_t>(rate), 4);
+    put_le(f, static_cast<std::uint32_t>(2 * rate), 4);  // bytes a second
+    put_le(f, 2, 2);                                     // bytes a frame
+    put_le(f, 16, 2);                                    // bits a sample
+    std::fputs("data", f);
+    put_le(f, data_bytes, 4);
+    for (float s : samples) {
+        long q = std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f);
+        put_le(f, static_cast<std::uint32_t>(q) & 0xFFFF, 2);
+    }
+    bool ok = !std::ferror(f);
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace platform::sound

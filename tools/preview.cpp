@@ -1,0 +1,81 @@
+// brin-preview: PNG pictures of a PCX file as the game shows it, for looking at by eye.
+//   brin-preview PICTURE.pcx OUT_PREFIX
+// A level picture (640x480) gives OUT_PREFIX.png, OUT_PREFIX-grid.png (the 4x5 grid drawn)
+// and OUT_PREFIX-shuffled.png (the tiles in another order, as at the start of a level),
+// and the two tiles that look most alike are named. Any other picture gives OUT_PREFIX.png
+// at twice its size.
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "cli.h"
+#include "imageio.h"
+#include "tiles.h"
+
+namespace {
+
+constexpr tools::Rgb kGridColour{255, 255, 255};
+
+void draw_grid(tools::Image& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (x % tools::kTileWidth == 0 || y % tools::kTileHeight == 0) image.at(x, y) = kGridColour;
+}
+
+// Tile c shows piece (7 c + 3) mod 20: every tile away from its place.
+tools::Image shuffled(const tools::Image& image) {
+    tools::Image out(image.width, image.height);
+    for (int c = 0; c < tools::kTiles; ++c) {
+        const int piece = (7 * c + 3) % tools::kTiles;
+        for (int y = 0; y < tools::kTileHeight; ++y)
+            for (int x = 0; x < tools::kTileWidth; ++x)
+                out.at((c % 4) * tools::kTileWidth + x, (c / 4) * tools::kTileHeight + y) =
+                    image.at((piece % 4) * tools::kTileWidth + x, (piece / 4) * tools::kTileHeight + y);
+    }
+    draw_grid(out);
+    return out;
+}
+
+tools::Image doubled(const tools::Image& image) {
+    tools::Image out(image.width * 2, image.height * 2);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) out.at(x, y) = image.at(x / 2, y / 2);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return tools::run("brin-preview", [&] {
+        if (argc != 3) throw std::runtime_error("usage: brin-preview PICTURE.pcx OUT_PREFIX");
+        const std::string prefix = argv[2];
+        const tools::Indexed picture = tools::read_pcx(argv[1]);
+        const tools::Image image = tools::shown(picture);
+        if (picture.width != 640 || picture.height != 480) {
+            tools::write_png(prefix + ".png", doubled(image));
+            return;
+        }
+        tools::write_png(prefix + ".png", image);
+        tools::Image grid = image;
+        draw_grid(grid);
+        tools::write_png(prefix + "-grid.png", grid);
+        tools::write_png(prefix + "-shuffled.png", shuffled(image));
+
+        std::uint8_t levels[768];
+        for (int i = 0; i < 256; ++i) {
+            levels[3 * i] = picture.palette[i].r >> 2;
+            levels[3 * i + 1] = picture.palette[i].g >> 2;
+            levels[3 * i + 2] = picture.palette[i].b >> 2;
+        }
+        const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels);
+        int plainest = 0;
+        for (int t = 1; t < tools::kTiles; ++t)
+            if (tools::tile_detail(picture.pixels.data(), picture.width, levels, t) <
+                tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest))
+                plainest = t;
+        std::printf("%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
+                    "(6-bit levels)\n",
+                    argv[1], closest.a, closest.b, closest.difference, plainest,
+                    tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest));
+    });
+}

@@ -1,0 +1,32 @@
+// How far apart the 20 tiles of a level picture look: a player places tiles by eye, so no
+// two may look alike.
+#pragma once
+
+#include <cstdint>
+
+namespace tools {
+
+constexpr int kTileWidth = 160;
+constexpr int kTileHeight = 96;
+constexpr int kTiles = 20;  // 4 across, 5 down
+
+struct TilePair {
+    int a, b;
+    double difference;
+};
+
+// The mean over a tile's pixels and their three components of the absolute difference
+// between tiles a and b, in the screen's 6-bit levels (0-63). `pixels` is a 640x480
+// picture of palette indices, rows `stride` bytes apart; `levels` 256 RGB triples of
+// 6-bit levels.
+double tile_difference(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int a, int b);
+
+// How much a tile shows besides smooth colour: the mean difference between neighbouring
+// 2x2 squares (averaged, so that dithering counts for little), per component, in 6-bit
+// levels.
+double tile_detail(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int tile);
+
+// The two tiles that look most alike.
+TilePair closest_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
+
+}  // namespace tools
