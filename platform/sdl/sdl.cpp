@@ -440,6 +440,14 @@ bool open_display() {
         std::fprintf(stderr, "brin: no window: %s\n", SDL_GetError());
         return false;
     }
+    // Without a display SDL falls back on drivers that show nothing; only a test asks for those.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool invisible = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+        std::fprintf(stderr, "brin: no window: no display\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     int w = 0, h = 0;
     initial_size(w, h);
     window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, SDL_WINDOW_RESIZABLE);
