@@ -3,11 +3,12 @@
 //
 //   open | write | fsync | rename          that call fails (write: half the bytes go
 //                                          out, then the disk is full)
+//   open-denied                            the folder takes no new file (EACCES)
 //   kill-after-open | kill-in-write | kill-after-write | kill-after-fsync |
 //   kill-after-close | kill-after-rename   SIGKILL at that point
 //
-// Only the new table's file max.pun.new and its descriptor are touched; every other call
-// goes straight on to the C library.
+// Only the new table's file (max.pun.new followed by what makes its name unique) and its
+// descriptor are touched; every other call goes straight on to the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -39,7 +40,8 @@ int fail(int error) {
 
 bool is_new_table(const char* path) {
     const char* base = std::strrchr(path, '/');
-    return std::strcmp(base != nullptr ? base + 1 : path, "max.pun.new") == 0;
+    const char prefix[] = "max.pun.new";
+    return std::strncmp(base != nullptr ? base + 1 : path, prefix, sizeof prefix - 1) == 0;
 }
 
 // The C library's own function of that name.
@@ -51,7 +53,8 @@ Function next(const char* name) {
 int open_new_table(const char* path, int flags, mode_t mode) {
     static const auto real = next<int (*)(const char*, int, ...)>("open");
     if (!is_new_table(path)) return real(path, flags, mode);
-    if (fault_is("open")) return fail(EACCES);
+    if (fault_is("open")) return fail(EIO);
+    if (fault_is("open-denied")) return fail(EACCES);
     int fd = real(path, flags, mode);
     new_table_fd = fd;
     kill_if("kill-after-open");
