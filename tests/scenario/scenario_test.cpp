@@ -199,6 +199,16 @@ TEST_F(Game, BadScriptsAndArgumentsAreRefusedWithTheLine) {
     EXPECT_NE(run.stderr_text.find("script.txt:2:"), std::string::npos) << run.stderr_text;
     run = play(folder, "1 key 200\n");
     EXPECT_EQ(run.status, 64);
+    for (const char* time : {"1e300", "inf", "nan", "31536001", "-1"}) {  // a year is 31536000 s
+        run = play(folder, "1 key 5\n" + std::string(time) + " key 6\n");
+        EXPECT_EQ(run.status, 64) << time;
+        EXPECT_NE(run.stderr_text.find("script.txt:2:"), std::string::npos) << run.stderr_text;
+    }
+    for (const char* limit : {"1e300", "inf", "-5", "0"}) {
+        run = play(folder, "", std::string("--limit ") + limit);
+        EXPECT_EQ(run.status, 64) << limit;
+        EXPECT_NE(run.stderr_text.find("--limit"), std::string::npos) << run.stderr_text;
+    }
     run = play(folder, "", "--quantum-us zero");
     EXPECT_EQ(run.status, 64);
     run = play(folder, "", "--limit 5");
