@@ -4,6 +4,7 @@
 //   open | write | fsync | rename          that call fails (write: half the bytes go
 //                                          out, then the disk is full)
 //   open-denied                            the folder takes no new file (EACCES)
+//   pause-after-open                       a 50 ms pause, as a slow disk would make
 //   kill-after-open | kill-in-write | kill-after-write | kill-after-fsync |
 //   kill-after-close | kill-after-rename   SIGKILL at that point
 //
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -58,6 +60,10 @@ int open_new_table(const char* path, int flags, mode_t mode) {
     int fd = real(path, flags, mode);
     new_table_fd = fd;
     kill_if("kill-after-open");
+    if (fault_is("pause-after-open")) {
+        timespec pause{0, 50000000};
+        nanosleep(&pause, nullptr);
+    }
     return fd;
 }
 

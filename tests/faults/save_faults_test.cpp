@@ -13,7 +13,6 @@ using namespace scenario;
 
 namespace {
 
-constexpr int kYellow = 5;  // where the test pictures keep it
 constexpr int kKilled = 128 + 9;
 
 enum class Ends { failed, saved_in_place, killed_before_rename, killed_after_rename };
@@ -22,16 +21,6 @@ struct Fault {
     const char* name;
     Ends ends;
 };
-
-// "Error archivo MAX.PUN" at (1, 1), 2x, in yellow over the name entry.
-bool message_shown(const Screen& s) {
-    static const Bytes glyphs = test::test_glyphs();
-    const std::string message = "Error archivo MAX.PUN";
-    for (std::size_t k = 0; k < message.size(); ++k)
-        if (!shows_glyph(s, 1 + 16 * static_cast<int>(k), 1, 2, 2, kYellow, &glyphs[8 * static_cast<std::size_t>(message[k])]))
-            return false;
-    return true;
-}
 
 class SaveFaults : public ::testing::TestWithParam<Fault> {
 protected:
@@ -89,7 +78,7 @@ TEST_F(SaveFaults, WithoutAFaultTheNewTableReplacesTheOldOneSilently) {
     EXPECT_EQ(new_table[11], 'z');  // the old first entry, moved down
     EXPECT_TRUE(temporaries().empty());
     EXPECT_EQ(read(folder + "max.pun.new"), Bytes(100, 'x'));
-    EXPECT_FALSE(message_shown(shot(unhindered, "saved")));
+    EXPECT_FALSE(save_error_shown(shot(unhindered, "saved")));
 }
 
 TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
@@ -100,12 +89,12 @@ TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
         ASSERT_EQ(run.status, 0) << run.stderr_text;
         EXPECT_EQ(after, old_table);
         EXPECT_TRUE(temporaries().empty());
-        EXPECT_TRUE(message_shown(shot(run, "saved")));
+        EXPECT_TRUE(save_error_shown(shot(run, "saved")));
         break;
     case Ends::saved_in_place:  // a folder that takes no new file: the table is rewritten where it is
         ASSERT_EQ(run.status, 0) << run.stderr_text;
         EXPECT_EQ(after, new_table);
-        EXPECT_FALSE(message_shown(shot(run, "saved")));
+        EXPECT_FALSE(save_error_shown(shot(run, "saved")));
         break;
     case Ends::killed_before_rename:
         EXPECT_EQ(run.status, kKilled) << run.stderr_text;
