@@ -128,7 +128,7 @@ TEST_F(Window, EachPhysicalKeyGivesItsConsoleNumberOnPressAndWithBit7OnRelease) 
         key(code, false);
         EXPECT_EQ(take_bytes(), (std::vector<int>{number, number | 0x80})) << SDL_GetScancodeName(code);
     }
-    key(SDL_SCANCODE_APPLICATION, true);  // no console number: nothing
+    key(SDL_SCANCODE_F13, true);  // beyond the console's 127 numbers: nothing
     EXPECT_TRUE(take_bytes().empty());
 }
 
