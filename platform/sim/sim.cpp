@@ -159,7 +159,7 @@ bool write_vram(const std::string& path) {
     return write_bytes(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
 }
 
-bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), 768); }
+bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), machine::kPaletteBytes); }
 
 }  // namespace sim
 
