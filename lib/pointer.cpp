@@ -1,7 +1,7 @@
 // Mouse pointer: polling with change detection, and the arrow drawn into screen memory.
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {

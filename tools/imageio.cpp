@@ -8,7 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "platform/files.h"
+#include "files.h"
 
 namespace tools {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cli.h"
-#include "platform/files.h"
-#include "platform/sound.h"
+#include "files.h"
+#include "sound.h"
 
 namespace {
 

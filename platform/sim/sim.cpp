@@ -5,8 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "../files.h"
-#include "../machine.h"
+#include "files.h"
+#include "machine.h"
 
 namespace sim {
 namespace {

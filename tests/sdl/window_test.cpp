@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "lib/vora256.h"
-#include "platform/platform.h"
+#include "vora256.h"
+#include "platform.h"
 
 namespace {
 
