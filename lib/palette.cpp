@@ -1,7 +1,7 @@
 // Palette and fades.
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
