@@ -15,6 +15,7 @@
 #include <set>
 #include <vector>
 
+#include "console_bytes.h"
 #include "platform.h"
 #include "vora256.h"
 
@@ -35,19 +36,7 @@ int watch(void*, SDL_Event* e) {
     return 1;
 }
 
-std::vector<int> take_bytes() {
-    fd_set in;
-    FD_ZERO(&in);
-    FD_SET(0, &in);
-    timeval none{};
-    std::vector<int> bytes;
-    unsigned char b = 0;
-    while (platform::select(1, &in, nullptr, nullptr, &none) == 1 && platform::read(0, &b, 1) == 1) {
-        bytes.push_back(b);
-        FD_SET(0, &in);
-    }
-    return bytes;
-}
+using test::take_bytes;
 
 void tap(Display* x, int console_key) {
     XTestFakeKeyEvent(x, static_cast<unsigned>(console_key + kXKeycodeOffset), True, 0);

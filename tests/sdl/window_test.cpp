@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "vora256.h"
+#include "console_bytes.h"
 #include "platform.h"
 
 namespace {
@@ -40,19 +41,7 @@ protected:
     void TearDown() override { vora256::mode(0); }
 
     // The key bytes waiting on "standard input" after a poll.
-    static std::vector<int> take_bytes() {
-        fd_set in;
-        FD_ZERO(&in);
-        FD_SET(0, &in);
-        timeval none{};
-        std::vector<int> bytes;
-        unsigned char b = 0;
-        while (platform::select(1, &in, nullptr, nullptr, &none) == 1 && platform::read(0, &b, 1) == 1) {
-            bytes.push_back(b);
-            FD_SET(0, &in);
-        }
-        return bytes;
-    }
+    static std::vector<int> take_bytes() { return test::take_bytes(); }
 
     static void key(SDL_Scancode code, bool down, Uint16 mod = 0, Uint8 repeat = 0) {
         SDL_Event e{};
