@@ -138,6 +138,11 @@ TEST_F(Window, AltEnterIsKeptFromTheGameAndLosingFocusReleasesHeldKeys) {
     key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
     EXPECT_TRUE(take_bytes().empty());
     EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    // AltGr+Enter is the game's Enter, as on the console.
+    key(SDL_SCANCODE_RETURN, true, KMOD_RALT);
+    key(SDL_SCANCODE_RETURN, false, KMOD_RALT);
+    EXPECT_EQ(take_bytes(), (std::vector<int>{28, 28 | 0x80}));
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
 
     key(SDL_SCANCODE_LSHIFT, true);
     key(SDL_SCANCODE_O, true);
