@@ -13,7 +13,7 @@
 #include <string>
 
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 

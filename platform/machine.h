@@ -1,5 +1,14 @@
-// What the shared virtual VGA (machine.cpp) offers the back-ends, and the few hooks each
-// back-end implements for it. The library never includes this file.
+// The contract between the shared virtual VGA (machine.cpp) and a back-end: what the machine
+// offers every back-end, and the few hooks each back-end implements for it. The library never
+// includes this file; a back-end is written from it alone.
+//
+// How a back-end fits in. The library runs on one thread and blocks: it spins on the clock
+// (gettimeofday, time), polls the keyboard with a zero-timeout select and polls the mouse with
+// mouse_update, and never returns to a caller in between. machine.cpp answers those calls
+// from its own state (screen memory, palette registers, key queue, mouse device, speaker
+// ports) and, before each answer, calls the back-end's poll() hook. poll() is therefore the
+// back-end's only chance to run: to take in its input, show the picture, play the sound and
+// rest when the game is only waiting. Everything below is called on the game's thread.
 #pragma once
 
 #include <sys/time.h>
@@ -13,7 +22,7 @@ constexpr int kBanks = 8;        // 0-4 hold the picture and its margin rows
 constexpr int kScreenBanks = 5;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr long kPitClock = 1193182;
+constexpr int kPaletteBytes = 768;  // 256 registers of red, green and blue
 
 // ---- offered by machine.cpp ----
 
@@ -35,7 +44,8 @@ bool graphics_on();
 bool keyboard_on();
 int sounding_divisor();  // 0 when silent
 
-// Key bytes waiting on "standard input", oldest first.
+// Key bytes waiting on "standard input", oldest first: a console key number (1-127) for a
+// press, the same with bit 7 set for a release.
 void push_key(std::uint8_t byte);
 bool key_waiting();
 void drop_keys();
@@ -50,18 +60,33 @@ void reset();
 // ---- implemented by each back-end ----
 
 enum class Poll { clock, keys, mouse };
-// Called at every clock read, key poll and mouse poll, before the answer is taken.
+
+// Called at every clock read (gettimeofday, time), key poll (select) and mouse poll
+// (mouse_update), before the answer is taken: tens of thousands of times a second while the
+// game spins. Here the back-end takes in its input (push_key, mouse_device), shows the
+// picture when screen memory or the palette changed, and rests when the game is only
+// waiting on the clock. It may block, but only briefly: a delay of the game is at most a
+// centisecond off, so rest no longer than until the next centisecond of now(), the next
+// frame or the next input. It may end the program (std::exit(0) after vga_setmode(TEXT)) on
+// a request to quit: poll is never called while the game is writing a file. It is called in
+// text mode too (before the graphics mode is set and after it is left).
 void poll(Poll what);
-// The time of day.
+// The time of day, microseconds included: what gettimeofday and time answer. Must not go
+// backwards while a game runs.
 timeval now();
-// Mode 10 requested: true when a picture can be shown.
+// Mode 10 was requested: make the picture visible (a window, a canvas). False when no picture
+// can be shown; the game then says so in text mode and ends. Called once a run in practice,
+// but a back-end must allow open, close, open.
 bool open_display();
+// Back to text mode: the picture is no longer shown. Also called at the end of the program.
 void close_display();
-// The mouse device can be opened.
+// The mouse device can be opened (false: the game runs without the pointer).
 bool open_mouse_device();
-// The speaker started sounding at a divisor, changed pitch, or fell silent (0).
+// The speaker started sounding at a divisor (the tone is 1,193,182 / divisor Hz), changed
+// pitch, or fell silent (0). Called inside outb, between polls; must not block.
 void speaker(int divisor);
-// One byte read from or written to an I/O port.
+// One byte read from or written to an I/O port, before it takes effect. Most back-ends
+// ignore it; the simulator can log it.
 void port_access(unsigned short port, unsigned char value, bool write);
 
 }  // namespace platform::machine

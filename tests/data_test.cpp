@@ -12,10 +12,10 @@
 #include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
 
 #include "support.h"
-#include "tools/imageio.h"
-#include "tools/picture.h"
-#include "tools/quantise.h"
-#include "tools/tiles.h"
+#include "imageio.h"
+#include "picture.h"
+#include "quantise.h"
+#include "tiles.h"
 
 using namespace vora256;
 

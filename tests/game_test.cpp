@@ -10,7 +10,7 @@
 #include <numeric>
 #include <string>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "support.h"
 
 using namespace vora256;

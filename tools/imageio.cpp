@@ -8,16 +8,15 @@
 #include <memory>
 #include <stdexcept>
 
+#include "files.h"
+
 namespace tools {
 
 namespace {
 
 constexpr long kLargestSide = 20000;  // beyond this a picture is surely not meant for us
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using platform::files::File;
 
 std::runtime_error failure(const std::string& path, const std::string& why) {
     return std::runtime_error(path + ": " + why);
@@ -120,13 +119,9 @@ Image read_picture(const std::string& path) {
 }
 
 void write_png(const std::string& path, const Image& image) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr))
-        throw failure(path, std::string("can't be written: ") + png.message);
+    static_assert(sizeof(Rgb) == 3, "pixels are written as they lie");
+    if (!platform::files::write_png(path, image.width, image.height, &image.pixels.data()->r))
+        throw failure(path, "can't be written");
 }
 
 Image shown(const Indexed& picture) {

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "input_file.h"
-#include "tests/fresh_machine.h"
+#include "fresh_machine.h"
 
 namespace {
 

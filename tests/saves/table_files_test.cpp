@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/scenario/game_files.h"
-#include "tests/support.h"
+#include "scenario/game_files.h"
+#include "support.h"
 
 using namespace scenario;
 

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "game_files.h"
-#include "tests/support.h"
+#include "support.h"
 
 using namespace scenario;
 

@@ -1,0 +1,102 @@
+// The speaker through SDL audio. The only threaded code of the window: the speaker's changes
+// go from the main thread to the audio callback through a single-producer, single-consumer
+// ring, stamped with the time they were made. The callback places each at its sample within
+// the block it renders, so tones keep their lengths whatever the block size; the blocks
+// trail real time by a little.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#include "sdl.h"
+#include "sound.h"
+
+namespace sdl {
+namespace {
+
+namespace sound = platform::sound;
+
+constexpr std::int64_t kLagUs = 1000;
+constexpr std::int64_t kResyncUs = 20000;
+constexpr unsigned kRing = 1024;
+
+struct Stamped {
+    std::int64_t us;
+    int divisor;
+};
+Stamped ring[kRing];
+std::atomic<unsigned> ring_in{0}, ring_out{0};
+std::atomic<int> latest_divisor{0};
+std::atomic<bool> ring_overflowed{false};
+
+SDL_AudioDeviceID audio = 0;
+sound::Voice voice;         // the callback's own from the start of playback
+double block_start_us = 0;  // steady time the next block begins at
+bool blocks_timed = false;
+
+void fill_audio(void*, Uint8* stream, int bytes) {
+    auto* out = reinterpret_cast<float*>(stream);
+    int n = bytes / static_cast<int>(sizeof(float));
+    double block_us = n * 1e6 / voice.rate;
+    // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off.
+    double due = static_cast<double>(steady_us() - kLagUs) - block_us;
+    double off = due - block_start_us;
+    block_start_us = !blocks_timed || std::fabs(off) > kResyncUs ? due : block_start_us + off / 16;
+    blocks_timed = true;
+    int done = 0;
+    for (;;) {
+        unsigned next = ring_out.load(std::memory_order_relaxed);
+        if (next == ring_in.load(std::memory_order_acquire)) {
+            // A change lost to a full ring must not leave a tone sounding for ever.
+            if (ring_overflowed.exchange(false)) sound::set_divisor(voice, latest_divisor.load());
+            break;
+        }
+        const Stamped& change = ring[next % kRing];
+        double at = (static_cast<double>(change.us) - block_start_us) * voice.rate / 1e6;
+        if (at >= n) break;
+        int sample = std::clamp(static_cast<int>(at), done, n);
+        sound::render(voice, out + done, sample - done);
+        done = sample;
+        sound::set_divisor(voice, change.divisor);
+        ring_out.store(next + 1, std::memory_order_release);
+    }
+    sound::render(voice, out + done, n - done);
+    block_start_us += block_us;
+}
+
+}  // namespace
+
+void open_audio() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    SDL_AudioSpec want{};
+    want.freq = 48000;
+    want.format = AUDIO_F32SYS;
+    want.channels = 1;
+    want.samples = 256;  // about 5 ms
+    want.callback = fill_audio;
+    SDL_AudioSpec have{};
+    audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (audio == 0) return;  // no sound card: the game plays silent
+    ring_out.store(ring_in.load());  // nothing left over from an earlier device
+    blocks_timed = false;
+    sound::start(voice, have.freq);
+    SDL_PauseAudioDevice(audio, 0);
+}
+
+void close_audio() {
+    if (audio != 0) SDL_CloseAudioDevice(audio);
+    audio = 0;
+}
+
+void queue_speaker(int divisor) {
+    if (audio == 0) return;
+    latest_divisor.store(divisor);
+    unsigned next = ring_in.load(std::memory_order_relaxed);
+    if (next - ring_out.load(std::memory_order_acquire) == kRing) {  // the callback has stalled
+        ring_overflowed.store(true);
+        return;
+    }
+    ring[next % kRing] = {steady_us(), divisor};
+    ring_in.store(next + 1, std::memory_order_release);
+}
+
+}  // namespace sdl

@@ -1,0 +1,108 @@
+// The window back-end's hooks into the shared machine: every clock read, key poll and mouse
+// poll takes in the window's events, shows a frame when one is due and rests when the game
+// is only spinning on the clock; the display opens the window and the sound.
+#include <signal.h>
+#include <sys/time.h>
+#include <time.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "machine.h"
+#include "platform.h"
+#include "sdl.h"
+
+namespace sdl {
+
+std::int64_t steady_us() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
+}
+
+namespace {
+
+volatile std::sig_atomic_t quit_signalled = 0;
+
+extern "C" void on_quit_signal(int) { quit_signalled = 1; }
+
+void catch_quit_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_quit_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// As Escape in a level: back to text mode, status 0.
+[[noreturn]] void leave() {
+    platform::keyboard_close();
+    platform::vga_setmode(platform::TEXT);
+    std::exit(0);
+}
+
+// Without a display SDL falls back on drivers that show nothing; only a test asks for those.
+bool invisible_driver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool invisible = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    return invisible && std::getenv("SDL_VIDEODRIVER") == nullptr;
+}
+
+}  // namespace
+}  // namespace sdl
+
+namespace platform::machine {
+
+void poll(Poll what) {
+    if (sdl::quit_signalled != 0) sdl::request_quit();
+    if (!sdl::window_open()) return;
+    sdl::note_poll(what == Poll::mouse);
+    bool input = sdl::pump_events();
+    // Only here, never while the game writes a file, does a request to end take effect.
+    if (sdl::quit_requested()) sdl::leave();
+    sdl::present_if_due(sdl::steady_us());
+    sdl::rest_if_idle(input);
+}
+
+timeval now() {
+    timeval tv{};
+    ::gettimeofday(&tv, nullptr);
+    return tv;
+}
+
+bool open_display() {
+    sdl::catch_quit_signals();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "brin: no window: %s\n", SDL_GetError());
+        return false;
+    }
+    if (sdl::invisible_driver()) {
+        std::fprintf(stderr, "brin: no window: no display\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    if (!sdl::open_window()) {
+        SDL_Quit();
+        return false;
+    }
+    sdl::open_audio();
+    return true;
+}
+
+void close_display() {
+    sdl::close_audio();
+    sdl::close_window();
+    SDL_Quit();
+}
+
+bool open_mouse_device() { return true; }  // the pointer of whatever window there is
+
+void speaker(int divisor) { sdl::queue_speaker(divisor); }
+
+void port_access(unsigned short, unsigned char, bool) {}
+
+}  // namespace platform::machine

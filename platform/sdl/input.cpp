@@ -1,0 +1,195 @@
+// The keyboard as the console's key bytes, the mouse as the mouse device, and the window's
+// own events, all taken in at the game's polls.
+#include <sys/time.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "keymap.h"
+#include "machine.h"
+#include "platform.h"
+#include "sdl.h"
+
+namespace sdl {
+namespace {
+
+namespace machine = platform::machine;
+using machine::kHeight;
+using machine::kWidth;
+
+bool quit_asked = false;
+
+// ---- keyboard ----
+
+bool held[128];
+bool enter_taken = false;  // the Enter of Alt+Enter: its release is not the game's either
+
+// Only the left Alt makes Alt+Enter: AltGr+Enter is the game's Enter, as on the console.
+bool full_screen_key(const SDL_KeyboardEvent& key, bool down) {
+    if (key.keysym.scancode != SDL_SCANCODE_RETURN) return false;
+    return down ? (key.keysym.mod & KMOD_LALT) != 0 : enter_taken;
+}
+
+void key_event(const SDL_KeyboardEvent& key) {
+    bool down = key.type == SDL_KEYDOWN;
+    if (full_screen_key(key, down)) {
+        if (down && key.repeat == 0) toggle_full_screen();
+        enter_taken = down;
+        return;
+    }
+    int n = key_number(key.keysym.scancode);
+    if (n == 0) return;
+    if (down) {
+        held[n] = true;
+        machine::push_key(static_cast<std::uint8_t>(n));  // a repeat is another press
+    } else if (held[n]) {
+        held[n] = false;
+        machine::push_key(static_cast<std::uint8_t>(n | 0x80));
+    }
+}
+
+// Keys held when the window loses the keyboard would never see their release.
+void release_held_keys() {
+    for (int n = 0; n < 128; ++n) {
+        if (!held[n]) continue;
+        held[n] = false;
+        machine::push_key(static_cast<std::uint8_t>(n | 0x80));
+    }
+    enter_taken = false;
+}
+
+// ---- mouse ----
+
+int mouse_x = kWidth / 2, mouse_y = kHeight / 2, mouse_buttons = 0;
+
+// A window position as a picture position, whatever the window's size. Outside the
+// picture it lies beyond the edges, where the mouse ranges clamp it.
+void pointer_at(int wx, int wy) {
+    SDL_Rect place = picture_place();
+    mouse_x = static_cast<int>(std::floor((wx - place.x) * double{kWidth} / place.w));
+    mouse_y = static_cast<int>(std::floor((wy - place.y) * double{kHeight} / place.h));
+    bool over = mouse_x >= 0 && mouse_x < kWidth && mouse_y >= 0 && mouse_y < kHeight;
+    SDL_ShowCursor(over ? SDL_DISABLE : SDL_ENABLE);  // the game draws its own
+    machine::mouse_device(mouse_x, mouse_y, mouse_buttons);
+}
+
+void button_event(const SDL_MouseButtonEvent& b) {
+    int bit = b.button == SDL_BUTTON_LEFT     ? platform::MOUSE_LEFTBUTTON
+              : b.button == SDL_BUTTON_MIDDLE ? platform::MOUSE_MIDDLEBUTTON
+              : b.button == SDL_BUTTON_RIGHT  ? platform::MOUSE_RIGHTBUTTON
+                                              : 0;
+    mouse_buttons = b.state == SDL_PRESSED ? mouse_buttons | bit : mouse_buttons & ~bit;
+    pointer_at(b.x, b.y);
+}
+
+// ---- events ----
+
+// A click can be quicker than a pass of the game: once a button changes, the mouse's events
+// after it wait until the game has polled the mouse, or for a while if it doesn't (outside
+// a level a click is not looked at). Keys and window events go on meanwhile.
+constexpr std::int64_t kClickHoldUs = 250000;
+bool click_unseen = false;
+std::int64_t click_us = 0;
+bool mouse_polled = false;
+
+void window_event(const SDL_WindowEvent& w) {
+    switch (w.event) {
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        release_held_keys();
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESTORED:
+        window_needs_redraw();
+        break;
+    default:
+        break;
+    }
+}
+
+void take_event(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_QUIT:
+        quit_asked = true;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        key_event(e.key);
+        break;
+    case SDL_MOUSEMOTION:
+        pointer_at(e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        button_event(e.button);
+        click_unseen = true;
+        click_us = steady_us();
+        break;
+    case SDL_WINDOWEVENT:
+        window_event(e.window);
+        break;
+    default:
+        break;
+    }
+}
+
+bool next_event(SDL_Event& e) {
+    if (click_unseen && steady_us() - click_us < kClickHoldUs)
+        return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_MOUSEMOTION - 1) == 1;
+    click_unseen = false;
+    return SDL_PollEvent(&e) != 0;
+}
+
+void sleep_us(std::int64_t us) {
+    timespec ts{0, static_cast<long>(us * 1000)};
+    nanosleep(&ts, nullptr);
+}
+
+std::int64_t last_centisecond = -1;
+
+}  // namespace
+
+bool pump_events() {
+    SDL_PumpEvents();
+    bool any = false;
+    SDL_Event e;
+    while (next_event(e)) {
+        any = true;
+        take_event(e);
+    }
+    return any;
+}
+
+// A poll that finds no input in the same centisecond as the poll before it is the game
+// spinning on the clock: nothing can change before the next centisecond, the next frame or
+// the next event. So wait for the first of them, on the window's events: an event ends the
+// wait at once, and the others are at most the rest of a millisecond late.
+void rest_if_idle(bool input) {
+    timeval tv{};
+    ::gettimeofday(&tv, nullptr);
+    std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
+    bool idle = !input && centisecond == last_centisecond;
+    last_centisecond = centisecond;
+    if (!idle) return;
+    std::int64_t until_centisecond = 10000 - tv.tv_usec % 10000;
+    std::int64_t until_frame = frame_due_us() - steady_us();
+    std::int64_t rest = std::min(until_centisecond, until_frame);
+    if (rest <= 0) return;
+    SDL_Event e;
+    if (click_unseen)  // the mouse's events wait for the game's mouse poll
+        sleep_us(std::min<std::int64_t>(rest, 1000));
+    else if (SDL_WaitEventTimeout(&e, static_cast<int>((rest + 999) / 1000)) != 0)
+        take_event(e);
+}
+
+// The game reads the mouse right after a mouse poll: by the next poll it has seen it.
+void note_poll(bool mouse) {
+    if (mouse_polled) click_unseen = false;
+    mouse_polled = mouse;
+}
+
+bool quit_requested() { return quit_asked; }
+void request_quit() { quit_asked = true; }
+
+}  // namespace sdl

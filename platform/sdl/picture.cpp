@@ -1,0 +1,134 @@
+// The picture: the virtual VGA's screen memory through its palette registers, in a window
+// that keeps the 4:3 shape at any size.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "machine.h"
+#include "sdl.h"
+
+namespace sdl {
+namespace {
+
+namespace machine = platform::machine;
+using machine::kHeight;
+using machine::kWidth;
+
+SDL_Window* window = nullptr;
+SDL_Renderer* renderer = nullptr;
+SDL_Texture* texture = nullptr;
+std::int64_t frame_us = 16667;  // one display refresh
+std::int64_t last_frame_us = 0;
+// Waits for the next frame may end up to a millisecond late, so frames fall due that early.
+constexpr std::int64_t kWaitLateUs = 1000;
+bool redraw = true;  // the window lost its contents or changed size
+unsigned char shown_screen[kWidth * kHeight];
+unsigned char shown_palette[machine::kPaletteBytes];
+std::uint32_t pixels[kWidth * kHeight];
+
+// Where the 4:3 picture lies in a w x h area: the largest whole multiple of 640x480 that
+// fits, or scaled down to fit when not even one does; the rest is black bars.
+SDL_Rect fit(int w, int h) {
+    double scale = std::min(w / double{kWidth}, h / double{kHeight});
+    if (scale >= 1) scale = std::floor(scale);
+    int pw = static_cast<int>(std::lround(kWidth * scale));
+    int ph = static_cast<int>(std::lround(kHeight * scale));
+    return {(w - pw) / 2, (h - ph) / 2, pw, ph};
+}
+
+bool screen_changed() {
+    const unsigned char* screen = machine::screen_memory();
+    const unsigned char* palette = machine::palette_registers();
+    bool changed = std::memcmp(screen, shown_screen, sizeof shown_screen) != 0 ||
+                   std::memcmp(palette, shown_palette, sizeof shown_palette) != 0;
+    if (changed) {
+        std::memcpy(shown_screen, screen, sizeof shown_screen);
+        std::memcpy(shown_palette, palette, sizeof shown_palette);
+    }
+    return changed;
+}
+
+void present() {
+    if (!screen_changed() && !redraw) return;
+    redraw = false;
+    std::uint32_t colour[256];
+    for (int i = 0; i < 256; ++i) colour[i] = 0xFF000000u | machine::rgb_of(static_cast<unsigned char>(i));
+    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[shown_screen[i]];
+    SDL_UpdateTexture(texture, nullptr, pixels, kWidth * 4);
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer, &w, &h);
+    SDL_Rect place = fit(w, h);
+    bool whole = place.w % kWidth == 0;
+    SDL_SetTextureScaleMode(texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, &place);
+    SDL_RenderPresent(renderer);
+}
+
+// The first window: the largest whole multiple of 640x480 that leaves room on the desktop.
+void initial_size(int& w, int& h) {
+    SDL_Rect desk{0, 0, kWidth, kHeight};
+    SDL_GetDisplayUsableBounds(0, &desk);
+    int scale = std::max(1, std::min(desk.w * 9 / 10 / kWidth, desk.h * 9 / 10 / kHeight));
+    w = kWidth * scale;
+    h = kHeight * scale;
+}
+
+}  // namespace
+
+bool open_window() {
+    int w = 0, h = 0;
+    initial_size(w, h);
+    window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, SDL_WINDOW_RESIZABLE);
+    renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+    texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
+                       : nullptr;
+    if (texture == nullptr) {
+        std::fprintf(stderr, "brin: no window: %s\n", SDL_GetError());
+        close_window();
+        return false;
+    }
+    SDL_DisplayMode mode{};
+    if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
+    SDL_ShowCursor(SDL_DISABLE);
+    redraw = true;
+    last_frame_us = steady_us() - frame_us;
+    return true;
+}
+
+void close_window() {
+    if (texture != nullptr) SDL_DestroyTexture(texture);
+    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+    if (window != nullptr) SDL_DestroyWindow(window);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+}
+
+bool window_open() { return window != nullptr; }
+
+std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
+
+void present_if_due(std::int64_t now_us) {
+    if (now_us < frame_due_us()) return;
+    last_frame_us = now_us;
+    present();
+}
+
+void window_needs_redraw() { redraw = true; }
+
+void toggle_full_screen() {
+    bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    redraw = true;
+}
+
+SDL_Rect picture_place() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    return fit(w, h);
+}
+
+}  // namespace sdl

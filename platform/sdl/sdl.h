@@ -1,0 +1,47 @@
+// What the window back-end's parts share: the picture (picture.cpp), the keyboard, mouse and
+// window events (input.cpp), the speaker's sound (audio.cpp), and the hooks that tie them to
+// the shared machine (hooks.cpp). Only the files of this folder include it.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace sdl {
+
+// Microseconds on the monotonic clock.
+std::int64_t steady_us();
+
+// ---- the picture ----
+
+bool open_window();
+void close_window();
+bool window_open();
+// The screen is shown again when it changed or the window lost its contents, at most once
+// a display refresh.
+std::int64_t frame_due_us();
+void present_if_due(std::int64_t now_us);
+void window_needs_redraw();
+void toggle_full_screen();
+// Where the 640x480 picture lies in the window, in window coordinates.
+SDL_Rect picture_place();
+
+// ---- keyboard, mouse and window events ----
+
+// Takes in every waiting event; true when there was any.
+bool pump_events();
+// The game polled again: rest until something can have changed, when nothing did.
+void rest_if_idle(bool input);
+// A poll of `mouse` kind or another; the game has seen a click once it polled the mouse.
+void note_poll(bool mouse);
+// The window was closed or a signal asked the game to end.
+bool quit_requested();
+void request_quit();
+
+// ---- the speaker ----
+
+void open_audio();
+void close_audio();
+void queue_speaker(int divisor);
+
+}  // namespace sdl
