@@ -71,13 +71,13 @@ protected:
 
     // The game as the player, with a time limit in case it hangs.
     void play_as_player(const std::string& game = script) {
-        run = play_together({{folder, "out", game, "timeout -s KILL 60 " + as_player(), "chmod 0777 out"}})[0];
+        run = play_together({{folder, "out", game, "", "timeout -s KILL 60 " + as_player(), "chmod 0777 out"}})[0];
         ASSERT_EQ(run.status, 0) << run.stderr_text;
     }
     // The same, with shell commands run first by the process that becomes brin-sim ($$ is
     // its process id); no time limit, which would run the game in a process of its own.
     void play_as_player_after(const std::string& before) {
-        run = play_together({{folder, "out", script, as_player(), "chmod 0777 out && " + before}})[0];
+        run = play_together({{folder, "out", script, "", as_player(), "chmod 0777 out && " + before}})[0];
         ASSERT_EQ(run.status, 0) << run.stderr_text;
     }
     static std::string as_player() { return root() ? "setpriv --reuid=nobody --regid=nogroup --clear-groups" : ""; }

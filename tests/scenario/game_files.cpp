@@ -107,13 +107,13 @@ std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 // The shell commands of one run, in a file of their own so that the shell running them is
 // the process that becomes brin-sim; the run's exit status goes to NAME/status.
-std::string run_command(const Launch& r, const std::string& script_file, const std::string& arguments) {
+std::string run_command(const Launch& r, const std::string& script_file) {
     std::ofstream(r.folder + script_file) << r.script;
     std::string environment = r.environment.empty() ? "" : "env " + r.environment + " ";
     std::ofstream(r.folder + r.name + ".sh")
         << "cd " << quoted(r.folder) << " && rm -rf " << quoted(r.name) << " && mkdir " << quoted(r.name) << " || exit 1\n"
         << (r.before.empty() ? "" : r.before + " || exit 1\n") << "exec " << environment << "'" BRIN_SIM "' --script "
-        << quoted(script_file) << " --out " << quoted(r.name) << " " << arguments << " > " << quoted(r.name + "/stdout.txt")
+        << quoted(script_file) << " --out " << quoted(r.name) << " " << r.arguments << " > " << quoted(r.name + "/stdout.txt")
         << " 2> " << quoted(r.name + "/stderr.txt") << "\n";
     return "sh " + quoted(r.folder + r.name + ".sh") + "; echo $? > " + quoted(r.folder + r.name + "/status");
 }
@@ -135,15 +135,15 @@ Played result_of(const Launch& r) {
 
 Played play(const std::string& folder, const std::string& script, const std::string& arguments,
             const std::string& environment) {
-    Launch r{folder, "out", script, environment, ""};
-    std::string command = run_command(r, "script.txt", arguments);
+    Launch r{folder, "out", script, arguments, environment, ""};
+    std::string command = run_command(r, "script.txt");
     if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
     return result_of(r);
 }
 
 std::vector<Played> play_together(const std::vector<Launch>& runs) {
     std::string command;
-    for (const Launch& r : runs) command += "(" + run_command(r, r.name + ".txt", "") + ") &\n";
+    for (const Launch& r : runs) command += "(" + run_command(r, r.name + ".txt") + ") &\n";
     command += "wait\n";
     if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
     std::vector<Played> played;
@@ -319,12 +319,12 @@ std::string name_then_enter(double t, const std::string& name) {
     return type(t, name) + at(t + 0.2 + 0.1 * static_cast<double>(name.size()), "key " + std::to_string(kEnter));
 }
 
-Plan plan_game(const std::string& folder, double playing) {
+Plan plan_game(const std::string& folder, double playing, const std::string& arguments) {
     Plan p;
-    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"));
+    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"), arguments);
     EXPECT_EQ(look.status, 0);
     p.clicks = solving_clicks(board(shot(look, "shuffled")), playing + 1, &p.solved);
-    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"));
+    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"), arguments);
     p.black_out = tone_time(whole, 100, p.solved + 20);
     EXPECT_GT(p.black_out, p.solved + 60);
     // 20 cells of 16 cs, the game-over image for 3 s, fade out and in, and a margin.

@@ -46,11 +46,12 @@ Played play(const std::string& folder, const std::string& script, const std::str
 
 // One of several runs of brin-sim at once: its script goes to folder/NAME.txt, its outputs to
 // folder/NAME/. `before` is shell commands run in the folder by the process that then becomes
-// brin-sim (its $$ is brin-sim's process id); `environment` as for play.
+// brin-sim (its $$ is brin-sim's process id); `arguments` and `environment` as for play.
 struct Launch {
     std::string folder;
     std::string name;
     std::string script;
+    std::string arguments;
     std::string environment;
     std::string before;
 };
@@ -129,7 +130,8 @@ struct Plan {
     double black_out = 0;   // negro(1)'s tone, in the game-over sequence
     double name_entry = 0;  // the name can be typed from here on
 };
-// Works the plan out from two runs in `folder`, whose first level is played from `playing`.
-Plan plan_game(const std::string& folder, double playing);
+// Works the plan out from two runs in `folder`, whose first level is played from `playing`,
+// with extra arguments for brin-sim that the game will be played with.
+Plan plan_game(const std::string& folder, double playing, const std::string& arguments = "");
 
 }  // namespace scenario
