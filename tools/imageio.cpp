@@ -5,7 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -59,8 +58,9 @@ Decoded decode_png(std::FILE* file, Image& into, std::vector<png_bytep>& rows) {
     png_init_io(png, file);
     png_set_sig_bytes(png, 8);
     png_read_info(png, info);
-    into.width = static_cast<int>(std::min<png_uint_32>(png_get_image_width(png, info), kLargestSide + 1));
-    into.height = static_cast<int>(std::min<png_uint_32>(png_get_image_height(png, info), kLargestSide + 1));
+    // libpng refuses sides beyond a million itself.
+    into.width = static_cast<int>(png_get_image_width(png, info));
+    into.height = static_cast<int>(png_get_image_height(png, info));
     if (!sensible_size(into.width, into.height)) {
         png_destroy_read_struct(&png, &info, nullptr);
         return Decoded::bad_size;
