@@ -106,7 +106,7 @@ private:
     double playing_ = kPlayWithoutFile;
 };
 
-class Quirks : public ::testing::Test {
+class GameQuirks : public ::testing::Test {
 protected:
     void SetUp() override { folder = game_folder(); }
     std::string folder;
@@ -116,7 +116,7 @@ protected:
 // finds the picture whole, it lets the level be scored and the next one be set up, and
 // ends the program at the top of that level's first pass, before its countdown is drawn.
 // The score texts, drawn without setting the paper, keep the countdown's red behind them.
-TEST_F(Quirks, EscapeReadAsTheLevelIsSolvedEndsTheProgramOnlyAtTheNextLevel) {
+TEST_F(GameQuirks, EscapeReadAsTheLevelIsSolvedEndsTheProgramOnlyAtTheNextLevel) {
     Player player(folder);
     double last = player.solve(player.look(), 0);
     double scoring = last + kClickDone + 1.5;
@@ -147,7 +147,7 @@ TEST_F(Quirks, EscapeReadAsTheLevelIsSolvedEndsTheProgramOnlyAtTheNextLevel) {
 
 // The mark is never cleared at a level's or a game's start: a mark left when a countdown
 // runs out is still set in the next game's first level, and Space swaps with it.
-TEST_F(Quirks, AMarkLeftAtATimeOutSurvivesIntoTheNextGame) {
+TEST_F(GameQuirks, AMarkLeftAtATimeOutSurvivesIntoTheNextGame) {
     std::string mark = mouse(24, click_x(0), click_y(0), kLeft) + mouse(24.25, click_x(0), click_y(0), 0);
     Played whole = play(folder, mark + at(200, "end"));
     double black_out = tone_time(whole, 100, 30);  // the game-over sequence's first tone
@@ -170,7 +170,7 @@ TEST_F(Quirks, AMarkLeftAtATimeOutSurvivesIntoTheNextGame) {
 // The countdown is drawn only when its number differs from the one drawn last, and that
 // number is never reset. A level solved with 30 seconds left, followed by a level of 30
 // seconds, shows no countdown until the next second turns.
-TEST_F(Quirks, AFirstCountdownEqualToTheLastOneDrawnIsNotDrawn) {
+TEST_F(GameQuirks, AFirstCountdownEqualToTheLastOneDrawnIsNotDrawn) {
     Player player(folder);
     for (int level = 0; level < 3; ++level) player.solve(player.look(), level);
     Screen fourth = player.look();  // 60 seconds; the fifth level has 30
@@ -208,7 +208,7 @@ TEST_F(Quirks, AFirstCountdownEqualToTheLastOneDrawnIsNotDrawn) {
 
 // Holding the left button while the mouse moves is a click at every pass that sees a
 // change: the press marks a cell, the move onto another swaps them.
-TEST_F(Quirks, MovingWithTheButtonHeldSwaps) {
+TEST_F(GameQuirks, MovingWithTheButtonHeldSwaps) {
     Played look = play(folder, at(kPlayWithoutFile, "shot before") + at(kPlayWithoutFile, "end"));
     auto was = board(shot(look, "before"));
     double t = kPlayWithoutFile + 1;
@@ -222,7 +222,7 @@ TEST_F(Quirks, MovingWithTheButtonHeldSwaps) {
 
 // Escape on the help page only closes the page, as any key with a character does: the
 // page's own "ESC - SALIR" holds only during play.
-TEST_F(Quirks, EscapeOnTheHelpPageOnlyClosesIt) {
+TEST_F(GameQuirks, EscapeOnTheHelpPageOnlyClosesIt) {
     double t = kPlayWithoutFile;
     Played run = play(folder, at(t, "shot before") + key(t + 0.2, kEnter) + key(t + 0.5, kEscape) +
                                   at(t + 1, "shot after") + at(t + 3, "shot later") + at(t + 3.1, "end"));
