@@ -120,9 +120,9 @@ TEST_F(GameQuirks, EscapeReadAsTheLevelIsSolvedEndsTheProgramOnlyAtTheNextLevel)
     Player player(folder);
     double last = player.solve(player.look(), 0);
     double scoring = last + kClickDone + 1.5;
-    Played run = play(folder, in_order(player.script() + at(last + 0.1, "press " + std::to_string(kEscape)) +
-                                       at(scoring, "shot scoring")),
-                      "--limit " + std::to_string(static_cast<int>(last) + 60));
+    std::string script =
+        player.script() + at(last + 0.1, "press " + std::to_string(kEscape)) + at(scoring, "shot scoring");
+    Played run = play(folder, in_order(script), "--limit " + std::to_string(static_cast<int>(last) + 60));
     ASSERT_EQ(run.status, 0) << "the game did not end by itself";
 
     Screen scored = shot(run, "scoring");
@@ -212,9 +212,9 @@ TEST_F(GameQuirks, MovingWithTheButtonHeldSwaps) {
     Played look = play(folder, at(kPlayWithoutFile, "shot before") + at(kPlayWithoutFile, "end"));
     auto was = board(shot(look, "before"));
     double t = kPlayWithoutFile + 1;
-    Played run = play(folder, mouse(t, click_x(0), click_y(0), kLeft) + mouse(t + 0.5, click_x(5), click_y(5), kLeft) +
-                                  mouse(t + 1, click_x(5), click_y(5), 0) + at(t + 1.5, "shot after") +
-                                  at(t + 1.6, "end"));
+    std::string drag = mouse(t, click_x(0), click_y(0), kLeft) + mouse(t + 0.5, click_x(5), click_y(5), kLeft) +
+                       mouse(t + 1, click_x(5), click_y(5), 0);
+    Played run = play(folder, drag + at(t + 1.5, "shot after") + at(t + 1.6, "end"));
     ASSERT_EQ(run.status, 0);
     std::swap(was[0], was[5]);
     EXPECT_EQ(board(shot(run, "after")), was);
