@@ -98,7 +98,6 @@ public:
 
     std::string& script() { return script_; }
     double playing() const { return playing_; }
-    const std::string& folder() const { return folder_; }
 
 private:
     std::string folder_;
