@@ -96,6 +96,7 @@ bool open_display() {
 void close_display() {
     sdl::close_audio();
     sdl::close_window();
+    sdl::save_settings();
     SDL_Quit();
 }
 
