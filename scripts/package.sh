@@ -12,7 +12,7 @@ eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 # Debian keeps games in /usr/games, beside their manual pages in section 6.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIN_TESTS=OFF -DBRIN_BENCH=OFF \
   -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
-  -DCMAKE_INSTALL_BINDIR=games >/dev/null
+  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_BINDIR=games >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -rf "$out/cpack"
 mkdir -p "$out"

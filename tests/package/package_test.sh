@@ -69,6 +69,8 @@ done
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root
 desktop-file-validate "$root/usr/share/applications/brin.desktop" || fail "desktop-file-validate"
+grep -qx 'Exec=/usr/games/brin' "$root/usr/share/applications/brin.desktop" ||
+  fail "the menu entry does not start /usr/games/brin: $(grep Exec "$root/usr/share/applications/brin.desktop")"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/"*.xml >"$work/appstream.txt" 2>&1 ||
   fail "appstreamcli validate: $(cat "$work/appstream.txt")"
 for page in "$root"/usr/share/man/man*/*.gz; do
