@@ -1,5 +1,5 @@
 // Clock, delays and tones.
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
@@ -18,12 +18,13 @@ unsigned since(unsigned earlier, unsigned later) {
 
 // Spins until `length` centiseconds have passed since the reading `last`, of which
 // `passed` are already counted. Summing the steps keeps any length right across drops.
+// The clock is read at least once, even when no time remains, as the original loop did.
 void spin(unsigned last, unsigned long long passed, unsigned long long length) {
-    while (passed < length) {
+    do {
         unsigned now = Ctime();
         passed += since(last, now);
         last = now;
-    }
+    } while (passed < length);
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
-#   install-deps.sh test   that, and what the tests need
+#   install-deps.sh test   that, the tools' libraries, and what the tests need
 set -euo pipefail
 
-play=(cmake g++ make pkg-config libpng-dev libsdl2-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev)
-test=(console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox openbox
-      dpkg-dev lintian appstream desktop-file-utils man-db)
+play=(cmake g++ make pkg-config libpng-dev libsdl2-dev)
+test=(libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
+      openbox dpkg-dev lintian appstream desktop-file-utils man-db)
 
 wanted=("${play[@]}")
 [ "${1:-play}" = test ] && wanted+=("${test[@]}")

@@ -59,6 +59,16 @@ TEST_F(Clock, WaitsCountsWholeSecondsAndIgnoresNegativeCounts) {
     EXPECT_LT(millis([] { waits(-3); }), 1);
 }
 
+// Every clock reading moves the virtual clock one quantum, so a delay's length in quanta is
+// its number of readings: espera reads the clock twice, then at least once more; waits once,
+// then at least once more; a count it gives up on takes only the first two readings.
+TEST_F(Clock, DelaysReadTheClockAtLeastOnceAfterTheirDeadlineIsSet) {
+    EXPECT_EQ(millis([] { espera(0); }), 0.3);
+    EXPECT_EQ(millis([] { waits(0); }), 0.2);
+    EXPECT_EQ(millis([] { espera(63); }), 0.2);
+    EXPECT_EQ(millis([] { sonido(1500, 0); }), 0.3);
+}
+
 TEST_F(Clock, DelaysKeepTheirLengthWhenTheClockDropsToZero) {
     start_clock(4095, 500000);  // half a second before the drop
     EXPECT_NEAR(millis([] { waits(2); }), 2000, 10);

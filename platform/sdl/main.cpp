@@ -1,6 +1,6 @@
 // brin: the game in an SDL window. The arguments are the window's; the game takes none.
-#include "game/brin.h"
-#include "platform/sdl/sdl.h"
+#include "brin.h"
+#include "sdl.h"
 
 int main(int argc, char** argv) {
     int status = sdl::take_command_line(argc, argv);

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "sim.h"
 
 namespace {

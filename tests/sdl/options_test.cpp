@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/vora256.h"
-#include "platform/sdl/sdl.h"
+#include "sdl.h"
+#include "vora256.h"
 
 namespace {
 
