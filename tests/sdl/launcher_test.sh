@@ -2,9 +2,11 @@
 # The launcher starts the program in the player's folder, links the installed pictures and
 # font where they are missing, copies the empty high-score table only when there is none,
 # and never touches the player's own files: the high scores above all.
-#   launcher_test.sh LAUNCHER
+# With the converter, a level written over a link replaces the link, never the installed file.
+#   launcher_test.sh LAUNCHER [BRIN_PICTURE]
 set -euo pipefail
 launcher=$(readlink -f "$1")
+converter=${2:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() {
@@ -59,4 +61,19 @@ rm -rf "$work/home"
 out=$(cd "$work" && HOME="$work/home" XDG_DATA_HOME=relative run)
 [ "$out" = "$work/home/.local/share/brin " ] || fail "with a relative XDG_DATA_HOME the program ran as: $out"
 [ ! -e "$work/relative" ] || fail "a relative XDG_DATA_HOME was used"
+if [ -n "$converter" ]; then
+  rm -rf "$work/home"
+  mkdir -p "$work/installed"
+  convert -size 640x480 gradient:red-blue "$work/photo.png"
+  cp "$work/photo.png" "$work/installed/2.pcx"  # any bytes: only whether they change counts
+  chmod a-w "$work/installed/2.pcx"
+  BRIN_EXE="$work/program" BRIN_DATA="$work/installed" HOME="$work/home" XDG_DATA_HOME= sh "$launcher" >/dev/null
+  mine=$work/home/.local/share/brin/2.pcx
+  [ -L "$mine" ] || fail "no link to the installed level 2"
+  HOME="$work/home" XDG_DATA_HOME= "$converter" "$work/photo.png" --level 2 2>/dev/null || fail "the converter failed"
+  [ -f "$mine" ] && [ ! -L "$mine" ] || fail "the converted level did not take the link's place"
+  cmp -s "$work/photo.png" "$work/installed/2.pcx" || fail "the converter wrote through the link into the installed file"
+  BRIN_EXE="$work/program" BRIN_DATA="$work/installed" HOME="$work/home" XDG_DATA_HOME= sh "$launcher" >/dev/null
+  [ ! -L "$mine" ] || fail "the launcher put the link back over the player's level"
+fi
 echo PASS
