@@ -56,6 +56,12 @@ HOME="$work/home" XDG_DATA_HOME= run >/dev/null
 [ "$(cat "$mine/max.pun")" = "scores of a game" ] || fail "a second start overwrote max.pun"
 [ "$(cat "$work/data/max.pun")" = "shipped scores" ] || fail "the game's write reached the installed table"
 
+# A link in max.pun's place is a shared table, even one not made yet: it stays.
+rm "$mine/max.pun"
+ln -s "$work/shared/max.pun" "$mine/max.pun"
+HOME="$work/home" XDG_DATA_HOME= run >/dev/null
+[ "$(readlink "$mine/max.pun")" = "$work/shared/max.pun" ] || fail "the link to a shared table was replaced"
+
 # A relative XDG_DATA_HOME is invalid: ignored, as the XDG rules say.
 rm -rf "$work/home"
 out=$(cd "$work" && HOME="$work/home" XDG_DATA_HOME=relative run)
