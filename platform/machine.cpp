@@ -31,6 +31,7 @@ int current_mode = TEXT;
 bool keyboard_raw = false;
 unsigned char registers[768];
 long palette_load_count = 0;
+long screen_change_count = 0;
 std::deque<std::uint8_t> keys;
 
 struct Mouse {
@@ -64,8 +65,13 @@ void ensure_window() {
     std::memcpy(window, banks[mapped_page], machine::kBankSize);
 }
 
-// What was written through the window goes back to its bank.
-void write_back() { std::memcpy(banks[mapped_page], window, machine::kBankSize); }
+// What was written through the window goes back to its bank. Comparing first costs about
+// what copying does, and tells whether the picture changed.
+void write_back() {
+    if (std::memcmp(banks[mapped_page], window, machine::kBankSize) == 0) return;
+    std::memcpy(banks[mapped_page], window, machine::kBankSize);
+    ++screen_change_count;
+}
 
 void update_speaker() {
     auto& s = speaker_state;
@@ -111,7 +117,9 @@ int vga_setpalvec(int start, int num, const int* pal) {
     for (int i = 0; i < num * 3; ++i) {
         int at = start * 3 + i;
         if (at < 0 || at >= 768) continue;
-        registers[at] = static_cast<unsigned char>(pal[i] & 63);
+        auto level = static_cast<unsigned char>(pal[i] & 63);
+        if (registers[at] != level) ++screen_change_count;
+        registers[at] = level;
     }
     return num;
 }
@@ -260,6 +268,12 @@ const unsigned char* screen_memory() {
 const unsigned char* palette_registers() { return registers; }
 long palette_loads() { return palette_load_count; }
 
+long screen_changes() {
+    ensure_window();
+    write_back();
+    return screen_change_count;
+}
+
 std::uint32_t rgb_of(unsigned char index) {
     const unsigned char* c = registers + 3 * index;
     return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
@@ -285,6 +299,7 @@ void reset() {
     std::memset(window, 0, kBankSize);
     std::memset(registers, 0, sizeof registers);
     palette_load_count = 0;
+    ++screen_change_count;
     mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;

@@ -34,6 +34,10 @@ const unsigned char* screen_memory();
 const unsigned char* palette_registers();
 // How many times vga_setpalvec has been called.
 long palette_loads();
+// A count that goes up whenever screen memory (banks 0-7, what was written through the
+// window taken in first) or the palette registers change: while it stays the same, the
+// picture does too, and nothing needs comparing.
+long screen_changes();
 // A 6-bit level as an 8-bit one (63 gives 255).
 inline std::uint8_t level8(unsigned char level6) {
     return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4));

@@ -64,6 +64,7 @@ void poll(Poll what) {
     // Only here, never while the game writes a file, does a request to end take effect.
     if (sdl::quit_requested()) sdl::leave();
     sdl::present_if_due(sdl::steady_us());
+    sdl::rest_audio_if_silent(sdl::steady_us());
     sdl::rest_if_idle(input);
 }
 

@@ -162,9 +162,10 @@ bool pump_events() {
 }
 
 // A poll that finds no input in the same centisecond as the poll before it is the game
-// spinning on the clock: nothing can change before the next centisecond, the next frame or
-// the next event. So wait for the first of them, on the window's events: an event ends the
-// wait at once, and the others are at most the rest of a millisecond late.
+// spinning on the clock: nothing can change before the next centisecond, the frame that
+// shows a change already made, or the next event. So wait for the first of them, on the
+// window's events: an event ends the wait at once, and the others are at most the rest of a
+// millisecond late.
 void rest_if_idle(bool input) {
     timeval tv{};
     ::gettimeofday(&tv, nullptr);
@@ -173,7 +174,7 @@ void rest_if_idle(bool input) {
     last_centisecond = centisecond;
     if (!idle) return;
     std::int64_t until_centisecond = 10000 - tv.tv_usec % 10000;
-    std::int64_t until_frame = frame_due_us() - steady_us();
+    std::int64_t until_frame = frame_pending() ? frame_due_us() - steady_us() : until_centisecond;
     std::int64_t rest = std::min(until_centisecond, until_frame);
     if (rest <= 0) return;
     SDL_Event e;

@@ -23,8 +23,7 @@ std::int64_t last_frame_us = 0;
 // Waits for the next frame may end up to a millisecond late, so frames fall due that early.
 constexpr std::int64_t kWaitLateUs = 1000;
 bool redraw = true;  // the window lost its contents or changed size
-unsigned char shown_screen[kWidth * kHeight];
-unsigned char shown_palette[machine::kPaletteBytes];
+long shown_changes = -1;  // the machine's count of screen changes that the window shows
 std::uint32_t pixels[kWidth * kHeight];
 
 // Where the 4:3 picture lies in a w x h area: the largest whole multiple of 640x480 that
@@ -37,24 +36,11 @@ SDL_Rect fit(int w, int h) {
     return {(w - pw) / 2, (h - ph) / 2, pw, ph};
 }
 
-bool screen_changed() {
-    const unsigned char* screen = machine::screen_memory();
-    const unsigned char* palette = machine::palette_registers();
-    bool changed = std::memcmp(screen, shown_screen, sizeof shown_screen) != 0 ||
-                   std::memcmp(palette, shown_palette, sizeof shown_palette) != 0;
-    if (changed) {
-        std::memcpy(shown_screen, screen, sizeof shown_screen);
-        std::memcpy(shown_palette, palette, sizeof shown_palette);
-    }
-    return changed;
-}
-
 void present() {
-    if (!screen_changed() && !redraw) return;
-    redraw = false;
     std::uint32_t colour[256];
     for (int i = 0; i < 256; ++i) colour[i] = 0xFF000000u | machine::rgb_of(static_cast<unsigned char>(i));
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[shown_screen[i]];
+    const unsigned char* screen = machine::screen_memory();
+    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[screen[i]];
     SDL_UpdateTexture(texture, nullptr, pixels, kWidth * 4);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer, &w, &h);
@@ -111,9 +97,14 @@ bool window_open() { return window != nullptr; }
 
 std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 
+bool frame_pending() { return redraw || machine::screen_changes() != shown_changes; }
+
+// A change after a quiet spell shows at once; a stream of them, as in a fade, once a refresh.
 void present_if_due(std::int64_t now_us) {
-    if (now_us < frame_due_us()) return;
+    if (!frame_pending() || now_us < frame_due_us()) return;
     last_frame_us = now_us;
+    shown_changes = machine::screen_changes();
+    redraw = false;
     present();
 }
 

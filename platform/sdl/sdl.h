@@ -17,9 +17,10 @@ std::int64_t steady_us();
 bool open_window();
 void close_window();
 bool window_open();
-// The screen is shown again when it changed or the window lost its contents, at most once
-// a display refresh.
+// The screen is shown again when it changed or the window lost its contents, at once after
+// a quiet spell and at most once a display refresh.
 std::int64_t frame_due_us();
+bool frame_pending();
 void present_if_due(std::int64_t now_us);
 void window_needs_redraw();
 void toggle_full_screen();
@@ -43,5 +44,8 @@ void request_quit();
 void open_audio();
 void close_audio();
 void queue_speaker(int divisor);
+// Silent for a while: the audio device is closed until the next tone, so that its thread
+// stops waking.
+void rest_audio_if_silent(std::int64_t now_us);
 
 }  // namespace sdl
