@@ -63,7 +63,7 @@ void poll(Poll what) {
     bool input = sdl::pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (sdl::quit_requested()) sdl::leave();
-    sdl::present_if_due(sdl::steady_us());
+    sdl::present_if_due(sdl::steady_us(), false);
     sdl::rest_audio_if_silent(sdl::steady_us());
     sdl::rest_if_idle(input);
 }

@@ -24,6 +24,11 @@ std::int64_t last_frame_us = 0;
 constexpr std::int64_t kWaitLateUs = 1000;
 bool redraw = true;  // the window lost its contents or changed size
 long shown_changes = -1;  // the machine's count of screen changes that the window shows
+// Screen memory is looked at no more than once a millisecond while the game runs on, and
+// always before it rests: a change waits at most that long to be seen.
+constexpr std::int64_t kLookUs = 1000;
+std::int64_t looked_us = -kLookUs;
+bool pending = true;  // a change seen and not shown yet
 std::uint32_t pixels[kWidth * kHeight];
 
 // Where the 4:3 picture lies in a w x h area: the largest whole multiple of 640x480 that
@@ -80,6 +85,7 @@ bool open_window() {
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
     SDL_ShowCursor(SDL_DISABLE);
     redraw = true;
+    pending = true;
     last_frame_us = steady_us() - frame_us;
     return true;
 }
@@ -94,21 +100,27 @@ void close_window() {
 }
 
 bool window_open() { return window != nullptr; }
+SDL_Window* picture_window() { return window; }
 
 std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 
-bool frame_pending() { return redraw || machine::screen_changes() != shown_changes; }
+bool frame_pending() { return pending; }
 
 // A change after a quiet spell shows at once; a stream of them, as in a fade, once a refresh.
-void present_if_due(std::int64_t now_us) {
-    if (!frame_pending() || now_us < frame_due_us()) return;
+void present_if_due(std::int64_t now_us, bool look_now) {
+    if (look_now || now_us - looked_us >= kLookUs) {
+        pending = redraw || machine::screen_changes() != shown_changes;
+        looked_us = now_us;
+    }
+    if (!pending || now_us < frame_due_us()) return;
     last_frame_us = now_us;
     shown_changes = machine::screen_changes();
     redraw = false;
+    pending = false;
     present();
 }
 
-void window_needs_redraw() { redraw = true; }
+void window_needs_redraw() { redraw = pending = true; }
 
 void toggle_full_screen() {
     bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;

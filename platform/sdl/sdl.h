@@ -17,11 +17,13 @@ std::int64_t steady_us();
 bool open_window();
 void close_window();
 bool window_open();
+SDL_Window* picture_window();  // nullptr when closed
 // The screen is shown again when it changed or the window lost its contents, at once after
-// a quiet spell and at most once a display refresh.
+// a quiet spell and at most once a display refresh. Screen memory is looked at when
+// `look_now` or a millisecond after the last look.
 std::int64_t frame_due_us();
-bool frame_pending();
-void present_if_due(std::int64_t now_us);
+bool frame_pending();  // a change was seen at the last look and is not shown yet
+void present_if_due(std::int64_t now_us, bool look_now);
 void window_needs_redraw();
 void toggle_full_screen();
 // Where the 640x480 picture lies in the window, in window coordinates.
