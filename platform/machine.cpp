@@ -66,11 +66,15 @@ void ensure_window() {
 }
 
 // What was written through the window goes back to its bank. Comparing first costs about
-// what copying does, and tells whether the picture changed.
+// what copying does, and tells whether the picture changed: the part of the bank that is
+// shown, not the margin rows or the banks beyond.
 void write_back() {
-    if (std::memcmp(banks[mapped_page], window, machine::kBankSize) == 0) return;
-    std::memcpy(banks[mapped_page], window, machine::kBankSize);
-    ++screen_change_count;
+    unsigned char* bank = banks[mapped_page];
+    int shown = std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
+    bool seen = std::memcmp(bank, window, shown) != 0;
+    if (seen) ++screen_change_count;
+    if (seen || std::memcmp(bank + shown, window + shown, machine::kBankSize - shown) != 0)
+        std::memcpy(bank, window, machine::kBankSize);
 }
 
 void update_speaker() {
@@ -213,7 +217,7 @@ int gettimeofday(timeval* tv, void*) {
 }
 
 std::time_t time(std::time_t* t) {
-    machine::poll(machine::Poll::clock);
+    machine::poll(machine::Poll::seconds);
     std::time_t now = machine::now().tv_sec;
     if (t != nullptr) *t = now;
     return now;

@@ -59,7 +59,7 @@ namespace platform::machine {
 void poll(Poll what) {
     if (sdl::quit_signalled != 0) sdl::request_quit();
     if (!sdl::window_open()) return;
-    sdl::note_poll(what == Poll::mouse);
+    sdl::note_poll(what == Poll::mouse, what == Poll::clock);
     bool input = sdl::pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (sdl::quit_requested()) sdl::leave();

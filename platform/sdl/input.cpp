@@ -175,7 +175,7 @@ bool wait_for_event(std::int64_t us) {
     }
     if (x_events(x)) return true;
     pollfd connection{ConnectionNumber(x), POLLIN, 0};
-    timespec wait{0, static_cast<long>(us * 1000)};
+    timespec wait{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000 * 1000)};
     bool came = ppoll(&connection, 1, &wait, nullptr) > 0;
     looked_us = came ? 0 : steady_us();
     return came;
@@ -187,8 +187,23 @@ void sleep_us(std::int64_t us) {
 }
 
 std::int64_t last_centisecond = -1;
+// Input taken in, the game reads it at its next polls and acts on it: it does not rest
+// before it had a millisecond to.
+constexpr std::int64_t kActUs = 1000;
+std::int64_t acting_until_us = 0;
+// A game that reads only whole seconds and input, as in a level, cannot change before the
+// next second or input. Once a rest to the next centisecond brought nothing new (no input,
+// no picture change, no finer clock read), the next rest may last to the next second.
+bool fine_clock_read = true;
+bool quiet_rest = false;  // the last rest, and everything since, brought nothing new
 
 }  // namespace
+
+// The GL driver may leave the picture's last request in Xlib's buffer, which pumping
+// events would have sent.
+void send_x_requests() {
+    if (Display* x = x_connection()) XFlush(x);
+}
 
 bool pump_events() {
     Display* x = x_connection();
@@ -209,32 +224,42 @@ bool pump_events() {
     return any;
 }
 
-// A poll that finds no input, with no key waiting for the game, in the same centisecond as
-// the poll before it is the game spinning on the clock: nothing can change before the next
-// centisecond, the frame that shows a change already made, or the next event. So wait for
-// the first of them, on the window's events: an event ends the wait at once.
+// A poll that finds no input, with no key waiting for the game and none taken in the last
+// millisecond, in the same centisecond as the poll before it is the game spinning on the
+// clock: nothing can change before the next
+// centisecond (or second, see fine_clock_read), the frame that shows a change already made,
+// or the next event. So wait for the first of them, on the window's events: an event ends
+// the wait at once.
 void rest_if_idle(bool input) {
-    timeval tv{};
-    ::gettimeofday(&tv, nullptr);
+    timeval tv = machine::now();
     std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
-    bool idle = !input && !machine::key_waiting() && centisecond == last_centisecond;
+    std::int64_t now_us = steady_us();
+    if (input || machine::key_waiting()) {
+        acting_until_us = now_us + kActUs;
+        quiet_rest = false;
+    }
+    bool idle = now_us >= acting_until_us && centisecond == last_centisecond;
     last_centisecond = centisecond;
     if (!idle) return;
-    present_if_due(steady_us(), true);  // whatever the game drew, before it rests
-    std::int64_t until_centisecond = 10000 - tv.tv_usec % 10000;
-    std::int64_t until_frame = frame_pending() ? frame_due_us() - steady_us() : until_centisecond;
-    std::int64_t rest = std::min(until_centisecond, until_frame);
+    // Whatever the game drew, before it rests.
+    if (present_if_due(steady_us(), true)) quiet_rest = false;
+    std::int64_t until_tick = quiet_rest && !fine_clock_read ? 1000000 - tv.tv_usec : 10000 - tv.tv_usec % 10000;
+    quiet_rest = !fine_clock_read;
+    fine_clock_read = false;
+    std::int64_t until_frame = frame_pending() ? frame_due_us() - steady_us() : until_tick;
+    std::int64_t rest = std::min(until_tick, until_frame);
     if (rest <= 0) return;
     if (click_unseen)  // the mouse's events wait for the game's mouse poll
         sleep_us(std::min<std::int64_t>(rest, 1000));
-    else if (wait_for_event(rest))
-        last_centisecond = -1;  // the next poll takes it in, and does not rest
+    else if (wait_for_event(rest) && pump_events())
+        acting_until_us = steady_us() + kActUs;
 }
 
 // The game reads the mouse right after a mouse poll: by the next poll it has seen it.
-void note_poll(bool mouse) {
+void note_poll(bool mouse, bool fine_clock) {
     if (mouse_polled) click_unseen = false;
     mouse_polled = mouse;
+    if (fine_clock) fine_clock_read = true;
 }
 
 bool quit_requested() { return quit_asked; }

@@ -28,6 +28,7 @@ long shown_changes = -1;  // the machine's count of screen changes that the wind
 // always before it rests: a change waits at most that long to be seen.
 constexpr std::int64_t kLookUs = 1000;
 std::int64_t looked_us = -kLookUs;
+long looked_changes = -1;
 bool pending = true;  // a change seen and not shown yet
 std::uint32_t pixels[kWidth * kHeight];
 
@@ -107,17 +108,23 @@ std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 bool frame_pending() { return pending; }
 
 // A change after a quiet spell shows at once; a stream of them, as in a fade, once a refresh.
-void present_if_due(std::int64_t now_us, bool look_now) {
+bool present_if_due(std::int64_t now_us, bool look_now) {
+    bool changed = false;
     if (look_now || now_us - looked_us >= kLookUs) {
-        pending = redraw || machine::screen_changes() != shown_changes;
+        long changes = machine::screen_changes();
+        changed = changes != looked_changes;
+        looked_changes = changes;
+        pending = redraw || changes != shown_changes;
         looked_us = now_us;
     }
-    if (!pending || now_us < frame_due_us()) return;
+    if (!pending || now_us < frame_due_us()) return changed;
     last_frame_us = now_us;
     shown_changes = machine::screen_changes();
     redraw = false;
     pending = false;
     present();
+    send_x_requests();
+    return changed;
 }
 
 void window_needs_redraw() { redraw = pending = true; }
