@@ -21,6 +21,7 @@ constexpr std::int64_t kLagUs = 1000;
 constexpr std::int64_t kResyncUs = 20000;
 constexpr unsigned kRing = 1024;
 constexpr std::int64_t kSilenceUs = 500000;  // silent this long, the device is closed
+constexpr double kBurstUs = 250000;          // a new device's blocks come unevenly this long
 
 struct Stamped {
     std::int64_t us;
@@ -38,6 +39,7 @@ sound::Voice voice;         // the callback's own from the start of playback
 double block_start_us = 0;  // steady time the next block begins at
 bool blocks_timed = false;
 double lag_us = kLagUs;     // how far the blocks trail; more when opening delayed the first
+double opened_us = 0;       // when the device took its first block
 
 void fill_audio(void*, Uint8* stream, int bytes) {
     auto* out = reinterpret_cast<float*>(stream);
@@ -50,10 +52,17 @@ void fill_audio(void*, Uint8* stream, int bytes) {
         bool waiting = first != ring_in.load(std::memory_order_acquire);
         lag_us = waiting ? std::max<double>(kLagUs, now_us - block_us - static_cast<double>(ring[first % kRing].us)) : kLagUs;
     }
-    // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off.
+    // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off;
+    // but a device just opened takes its first blocks in a burst, and they play one after
+    // the other from the first.
     double due = now_us - lag_us - block_us;
     double off = due - block_start_us;
-    block_start_us = !blocks_timed || std::fabs(off) > kResyncUs ? due : block_start_us + off / 16;
+    if (!blocks_timed) {
+        block_start_us = due;
+        opened_us = now_us;
+    } else if (now_us - opened_us > kBurstUs) {
+        block_start_us = std::fabs(off) > kResyncUs ? due : block_start_us + off / 16;
+    }
     blocks_timed = true;
     int done = 0;
     for (;;) {
@@ -85,7 +94,6 @@ bool open_device() {
     ring_out.store(ring_in.load());  // nothing left over from an earlier device
     blocks_timed = false;
     sound::start(voice, have.freq);
-    SDL_PauseAudioDevice(audio, 0);
     return true;
 }
 
@@ -104,6 +112,7 @@ void open_audio() {
     wanted.samples = 256;  // about 5 ms
     wanted.callback = fill_audio;
     audio_usable = open_device();  // no sound card: the game plays silent
+    if (audio_usable) SDL_PauseAudioDevice(audio, 0);
     silent_since_us = steady_us();
 }
 
@@ -120,7 +129,8 @@ void queue_speaker(int divisor) {
     if (!audio_usable) return;
     bool audible = sound::pitch_of(divisor) > 0;
     silent_since_us = audible ? 0 : steady_us();
-    if (audio == 0 && (!audible || !open_device())) return;
+    bool opening = audio == 0;
+    if (opening && (!audible || !open_device())) return;
     latest_divisor.store(divisor);
     unsigned next = ring_in.load(std::memory_order_relaxed);
     if (next - ring_out.load(std::memory_order_acquire) == kRing) {  // the callback has stalled
@@ -129,6 +139,7 @@ void queue_speaker(int divisor) {
     }
     ring[next % kRing] = {steady_us(), divisor};
     ring_in.store(next + 1, std::memory_order_release);
+    if (opening) SDL_PauseAudioDevice(audio, 0);  // its first block starts with this tone
 }
 
 }  // namespace sdl
