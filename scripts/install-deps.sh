@@ -4,7 +4,7 @@
 #   install-deps.sh test   that, and what the tests need
 set -euo pipefail
 
-play=(cmake g++ make pkg-config libpng-dev libsdl2-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev)
+play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev)
 test=(console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox)
 
 wanted=("${play[@]}")
