@@ -226,10 +226,9 @@ bool pump_events() {
 
 // A poll that finds no input, with no key waiting for the game and none taken in the last
 // millisecond, in the same centisecond as the poll before it is the game spinning on the
-// clock: nothing can change before the next
-// centisecond (or second, see fine_clock_read), the frame that shows a change already made,
-// or the next event. So wait for the first of them, on the window's events: an event ends
-// the wait at once.
+// clock: nothing can change before the next centisecond (or second, see fine_clock_read),
+// the frame that shows a change already made, or the next event. So wait for the first of
+// them, on the window's events: an event ends the wait at once.
 void rest_if_idle(bool input) {
     timeval tv = machine::now();
     std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
@@ -251,8 +250,10 @@ void rest_if_idle(bool input) {
     if (rest <= 0) return;
     if (click_unseen)  // the mouse's events wait for the game's mouse poll
         sleep_us(std::min<std::int64_t>(rest, 1000));
-    else if (wait_for_event(rest) && pump_events())
+    else if (wait_for_event(rest) && pump_events()) {
         acting_until_us = steady_us() + kActUs;
+        quiet_rest = false;
+    }
 }
 
 // The game reads the mouse right after a mouse poll: by the next poll it has seen it.
