@@ -32,6 +32,7 @@ bool keyboard_raw = false;
 bool line_reading = false;
 unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
+long screen_change_count = 0;
 std::deque<std::uint8_t> keys;
 
 struct Mouse {
@@ -73,8 +74,17 @@ void ensure_window() {
     std::memcpy(window, banks[mapped_page], machine::kBankSize);
 }
 
-// What was written through the window goes back to its bank.
-void write_back() { std::memcpy(banks[mapped_page], window, machine::kBankSize); }
+// What was written through the window goes back to its bank. Comparing first costs about
+// what copying does, and tells whether the picture changed: the part of the bank that is
+// shown, not the margin rows or the banks beyond.
+void write_back() {
+    unsigned char* bank = banks[mapped_page];
+    int shown = std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
+    bool seen = std::memcmp(bank, window, shown) != 0;
+    if (seen) ++screen_change_count;
+    if (seen || std::memcmp(bank + shown, window + shown, machine::kBankSize - shown) != 0)
+        std::memcpy(bank, window, machine::kBankSize);
+}
 
 void update_speaker() {
     auto& s = speaker_state;
@@ -120,7 +130,9 @@ int vga_setpalvec(int start, int num, const int* pal) {
     for (int i = 0; i < num * 3; ++i) {
         int at = start * 3 + i;
         if (at < 0 || at >= machine::kPaletteBytes) continue;
-        registers[at] = static_cast<unsigned char>(pal[i] & 63);
+        auto level = static_cast<unsigned char>(pal[i] & 63);
+        if (registers[at] != level) ++screen_change_count;
+        registers[at] = level;
     }
     return num;
 }
@@ -216,7 +228,7 @@ int gettimeofday(timeval* tv, void*) {
 }
 
 std::time_t time(std::time_t* t) {
-    machine::poll(machine::Poll::clock);
+    machine::poll(machine::Poll::seconds);
     std::time_t now = machine::now().tv_sec;
     if (t != nullptr) *t = now;
     return now;
@@ -271,6 +283,12 @@ const unsigned char* screen_memory() {
 const unsigned char* palette_registers() { return registers; }
 long palette_loads() { return palette_load_count; }
 
+long screen_changes() {
+    ensure_window();
+    write_back();
+    return screen_change_count;
+}
+
 std::uint32_t rgb_of(unsigned char index) {
     const unsigned char* c = registers + 3 * index;
     return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
@@ -297,6 +315,7 @@ void reset() {
     std::memset(window, 0, kBankSize);
     std::memset(registers, 0, sizeof registers);
     palette_load_count = 0;
+    ++screen_change_count;
     mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;

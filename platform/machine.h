@@ -33,6 +33,10 @@ const unsigned char* screen_memory();
 const unsigned char* palette_registers();
 // How many times vga_setpalvec has been called.
 long palette_loads();
+// A count that goes up whenever the shown part of screen memory (the 640x480 picture, what
+// was written through the window taken in first) or the palette registers change: while it
+// stays the same, the picture does too, and nothing needs comparing.
+long screen_changes();
 // A 6-bit level as an 8-bit one (63 gives 255).
 inline std::uint8_t level8(unsigned char level6) {
     return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4));
@@ -63,7 +67,8 @@ void reset();
 
 // ---- implemented by each back-end ----
 
-enum class Poll { clock, keys, mouse };
+// `clock` is a reading to the microsecond (gettimeofday), `seconds` one of whole seconds (time).
+enum class Poll { clock, seconds, keys, mouse };
 
 // Called at every clock read (gettimeofday, time), key poll (select) and mouse poll
 // (mouse_update), before the answer is taken: tens of thousands of times a second while the
@@ -71,7 +76,7 @@ enum class Poll { clock, keys, mouse };
 // picture when screen memory or the palette changed, and rests when the game is only
 // waiting on the clock. It may block, but only briefly: a delay of the game is at most a
 // centisecond off, so rest no longer than until the next centisecond of now(), the next
-// frame or the next input. It may end the program (std::exit(0) after vga_setmode(TEXT)) on
+// frame or the next input; while the game reads only whole seconds, until the next second. It may end the program (std::exit(0) after vga_setmode(TEXT)) on
 // a request to quit: poll is never called while the game is writing a file. It is called in
 // text mode too (before the graphics mode is set and after it is left).
 void poll(Poll what);

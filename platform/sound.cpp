@@ -27,6 +27,35 @@ double taper(double hz, double top) {
     return c * c;
 }
 
+// The odd harmonics a square wave at `hz` keeps below `top`, their amplitudes into `weight`.
+int harmonics_of(double hz, double top, double* weight) {
+    int harmonics = 0;
+    for (; harmonics < kMaxHarmonics; ++harmonics) {
+        int k = 2 * harmonics + 1;
+        double w = taper(k * hz, top);
+        if (w == 0.0) break;
+        weight[harmonics] = 4.0 / std::numbers::pi / k * w;
+    }
+    return harmonics;
+}
+
+// The square wave at the tone's phase, peak 1: sin(k x) for odd k by the recurrence
+// s(k+2) = 2 cos(2x) s(k) - s(k-2).
+double wave(const Tone& t) {
+    double x = 2 * std::numbers::pi * t.phase;
+    double twice_cos = 2 * std::cos(2 * x);
+    double before = -std::sin(x);
+    double now = std::sin(x);
+    double sum = t.weight[0] * now;
+    for (int h = 1; h < t.harmonics; ++h) {
+        double next = twice_cos * now - before;
+        before = now;
+        now = next;
+        sum += t.weight[h] * now;
+    }
+    return sum;
+}
+
 void put_le(std::FILE* f, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), f);
 }
@@ -46,49 +75,36 @@ void start(Voice& v, int rate) {
 
 void set_divisor(Voice& v, int divisor) {
     double hz = pitch_of(divisor);
-    double top = top_hz(v.rate);
-    int harmonics = 0;
-    for (; hz > 0 && harmonics < kMaxHarmonics; ++harmonics) {
-        int k = 2 * harmonics + 1;
-        double w = taper(k * hz, top);
-        if (w == 0.0) break;
-        v.weight[harmonics] = 4.0 / std::numbers::pi / k * w;
-    }
-    v.on = harmonics > 0;
-    if (!v.on) return;  // the last pitch rings on through the fall of the ramp
-    // From silence a tone starts at the zero crossing of its rising edge.
-    if (v.gain == 0.0) v.phase = 0.0;
-    v.step = hz / v.rate;
-    v.harmonics = harmonics;
+    Tone* now = v.sounding >= 0 ? &v.tone[v.sounding] : nullptr;
+    if (now != nullptr && hz / v.rate == now->step) return;
+    // The new tone takes up the cycle where the loudest one is, so that the two cross-fade
+    // in step; from silence it starts at the zero crossing of its rising edge.
+    Tone* loudest = std::max_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
+    double phase = loudest->gain > 0 ? loudest->phase : 0.0;
+    if (now != nullptr) now->on = false;  // it rings on through the fall of its ramp
+    v.sounding = -1;
+    if (hz == 0.0 || hz >= top_hz(v.rate)) return;  // silent, or above what the rate can carry
+    Tone* quietest = std::min_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
+    Tone& t = *quietest;
+    t.harmonics = harmonics_of(hz, top_hz(v.rate), t.weight);
+    t.step = hz / v.rate;
+    t.phase = phase;
+    t.on = true;
+    v.sounding = static_cast<int>(quietest - v.tone);
 }
 
 void render(Voice& v, float* out, int n) {
-    if (!v.on && v.gain == 0.0) {  // silent, as most of the time
-        std::fill(out, out + n, 0.0f);
-        return;
-    }
+    std::fill(out, out + n, 0.0f);
     const double ramp_step = 1000.0 / (kRampMs * v.rate);
-    for (int i = 0; i < n; ++i) {
-        v.gain = v.on ? std::min(1.0, v.gain + ramp_step) : std::max(0.0, v.gain - ramp_step);
-        if (v.gain == 0.0) {
-            out[i] = 0.0f;
-            continue;
+    for (Tone& t : v.tone) {
+        if (!t.on && t.gain == 0.0) continue;  // silent, as most of the time
+        for (int i = 0; i < n; ++i) {
+            t.gain = t.on ? std::min(1.0, t.gain + ramp_step) : std::max(0.0, t.gain - ramp_step);
+            if (t.gain == 0.0) break;
+            out[i] += static_cast<float>(kVolume * t.gain * wave(t));
+            t.phase += t.step;
+            if (t.phase >= 1.0) t.phase -= 1.0;
         }
-        // sin(k x) for odd k by the recurrence s(k+2) = 2 cos(2x) s(k) - s(k-2).
-        double x = 2 * std::numbers::pi * v.phase;
-        double twice_cos = 2 * std::cos(2 * x);
-        double before = -std::sin(x);
-        double now = std::sin(x);
-        double sum = v.weight[0] * now;
-        for (int h = 1; h < v.harmonics; ++h) {
-            double next = twice_cos * now - before;
-            before = now;
-            now = next;
-            sum += v.weight[h] * now;
-        }
-        out[i] = static_cast<float>(kVolume * v.gain * sum);
-        v.phase += v.step;
-        if (v.phase >= 1.0) v.phase -= 1.0;
     }
 }
 

@@ -14,14 +14,23 @@ constexpr double kRampMs = 2.0;       // length of the fade in and out of every 
 constexpr double kVolume = 0.18;      // peak of the square wave, full scale being 1
 constexpr int kMaxHarmonics = 600;    // odd harmonics of the lowest pitch (18 Hz) below 20 kHz
 
-struct Voice {
-    int rate = 48000;
+// One pitch with its own ramp. A change of pitch fades the old tone out while the new one
+// fades in, so that neither starts nor stops in one sample.
+struct Tone {
     double phase = 0;       // position in the cycle, 0 to 1
-    double step = 0;        // cycles per sample of the last audible pitch
+    double step = 0;        // cycles per sample
     double gain = 0;        // the ramp, 0 to 1
     bool on = false;        // the ramp heads for 1
     int harmonics = 0;      // odd harmonics 1, 3, 5, ... in use
     double weight[kMaxHarmonics] = {};  // their amplitudes
+};
+
+constexpr int kTones = 3;  // enough for a change while the tone before the last still fades
+
+struct Voice {
+    int rate = 48000;
+    Tone tone[kTones];
+    int sounding = -1;  // the tone that is on, -1 when the speaker is silent
 };
 
 // The pitch a divisor sounds at, or 0 when it is silent (0) or above hearing.

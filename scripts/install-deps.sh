@@ -4,7 +4,7 @@
 #   install-deps.sh test   that, the tools' libraries, and what the tests need
 set -euo pipefail
 
-play=(cmake g++ make pkg-config libpng-dev libsdl2-dev)
+play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev)
 test=(libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
       openbox dpkg-dev lintian appstream desktop-file-utils man-db)
 

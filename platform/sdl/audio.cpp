@@ -2,7 +2,9 @@
 // go from the main thread to the audio callback through a single-producer, single-consumer
 // ring, stamped with the time they were made. The callback places each at its sample within
 // the block it renders, so tones keep their lengths whatever the block size; the blocks
-// trail real time by a little.
+// trail real time by a little. SDL's audio thread wakes for every block even while paused,
+// so after half a second of silence the device is closed, and opened again by the next
+// tone: opening takes about a millisecond, and the blocks then trail by that much more.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -20,6 +22,8 @@ namespace sound = platform::sound;
 constexpr std::int64_t kLagUs = 1000;
 constexpr std::int64_t kResyncUs = 20000;
 constexpr unsigned kRing = 1024;
+constexpr std::int64_t kSilenceUs = 500000;  // silent this long, the device is closed
+constexpr double kBurstUs = 250000;          // a new device's blocks come unevenly this long
 
 struct Stamped {
     std::int64_t us;
@@ -32,18 +36,36 @@ std::atomic<bool> ring_overflowed{false};
 
 SDL_AudioDeviceID audio = 0;
 float gain = 1;  // the player's volume, squared: 50 sounds about half as loud as 100
+bool audio_usable = false;  // a device could be opened: the game is not silent
+std::int64_t silent_since_us = 0;
 sound::Voice voice;         // the callback's own from the start of playback
 double block_start_us = 0;  // steady time the next block begins at
 bool blocks_timed = false;
+double lag_us = kLagUs;     // how far the blocks trail; more when opening delayed the first
+double opened_us = 0;       // when the device took its first block
 
 void fill_audio(void*, Uint8* stream, int bytes) {
     auto* out = reinterpret_cast<float*>(stream);
     int n = bytes / static_cast<int>(sizeof(float));
     double block_us = n * 1e6 / voice.rate;
-    // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off.
-    double due = static_cast<double>(steady_us() - kLagUs) - block_us;
+    auto now_us = static_cast<double>(steady_us());
+    if (!blocks_timed) {
+        // The tone that opened the device starts in the first block, whole.
+        unsigned first = ring_out.load(std::memory_order_relaxed);
+        bool waiting = first != ring_in.load(std::memory_order_acquire);
+        lag_us = waiting ? std::max<double>(kLagUs, now_us - block_us - static_cast<double>(ring[first % kRing].us)) : kLagUs;
+    }
+    // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off;
+    // but a device just opened takes its first blocks in a burst, and they play one after
+    // the other from the first.
+    double due = now_us - lag_us - block_us;
     double off = due - block_start_us;
-    block_start_us = !blocks_timed || std::fabs(off) > kResyncUs ? due : block_start_us + off / 16;
+    if (!blocks_timed) {
+        block_start_us = due;
+        opened_us = now_us;
+    } else if (now_us - opened_us > kBurstUs) {
+        block_start_us = std::fabs(off) > kResyncUs ? due : block_start_us + off / 16;
+    }
     blocks_timed = true;
     int done = 0;
     for (;;) {
@@ -80,6 +102,23 @@ void quiet_alsa() {
     if (set_handler != nullptr) set_handler(alsa_says_nothing);
 }
 
+SDL_AudioSpec wanted{};
+
+bool open_device() {
+    SDL_AudioSpec have{};
+    audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (audio == 0) return false;
+    ring_out.store(ring_in.load());  // nothing left over from an earlier device
+    blocks_timed = false;
+    sound::start(voice, have.freq);
+    return true;
+}
+
+void close_device() {
+    if (audio != 0) SDL_CloseAudioDevice(audio);
+    audio = 0;
+}
+
 }  // namespace
 
 void open_audio() {
@@ -88,28 +127,31 @@ void open_audio() {
     gain = static_cast<float>(s.volume * s.volume) / 10000;
     quiet_alsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    SDL_AudioSpec want{};
-    want.freq = 48000;
-    want.format = AUDIO_F32SYS;
-    want.channels = 1;
-    want.samples = 256;  // about 5 ms
-    want.callback = fill_audio;
-    SDL_AudioSpec have{};
-    audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-    if (audio == 0) return;  // no sound card: the game plays silent
-    ring_out.store(ring_in.load());  // nothing left over from an earlier device
-    blocks_timed = false;
-    sound::start(voice, have.freq);
-    SDL_PauseAudioDevice(audio, 0);
+    wanted.freq = 48000;
+    wanted.format = AUDIO_F32SYS;
+    wanted.channels = 1;
+    wanted.samples = 256;  // about 5 ms
+    wanted.callback = fill_audio;
+    audio_usable = open_device();  // no sound card: the game plays silent
+    if (audio_usable) SDL_PauseAudioDevice(audio, 0);
+    silent_since_us = steady_us();
 }
 
 void close_audio() {
-    if (audio != 0) SDL_CloseAudioDevice(audio);
-    audio = 0;
+    close_device();
+    audio_usable = false;
+}
+
+void rest_audio_if_silent(std::int64_t now_us) {
+    if (audio != 0 && silent_since_us != 0 && now_us - silent_since_us >= kSilenceUs) close_device();
 }
 
 void queue_speaker(int divisor) {
-    if (audio == 0) return;
+    if (!audio_usable) return;
+    bool audible = sound::pitch_of(divisor) > 0;
+    silent_since_us = audible ? 0 : steady_us();
+    bool opening = audio == 0;
+    if (opening && (!audible || !open_device())) return;
     latest_divisor.store(divisor);
     unsigned next = ring_in.load(std::memory_order_relaxed);
     if (next - ring_out.load(std::memory_order_acquire) == kRing) {  // the callback has stalled
@@ -118,6 +160,7 @@ void queue_speaker(int divisor) {
     }
     ring[next % kRing] = {steady_us(), divisor};
     ring_in.store(next + 1, std::memory_order_release);
+    if (opening) SDL_PauseAudioDevice(audio, 0);  // its first block starts with this tone
 }
 
 }  // namespace sdl

@@ -77,11 +77,12 @@ namespace platform::machine {
 void poll(Poll what) {
     if (sdl::quit_signalled != 0) sdl::request_quit();
     if (!sdl::window_open()) return;
-    sdl::note_poll(what == Poll::mouse);
+    sdl::note_poll(what == Poll::mouse, what == Poll::clock);
     bool input = sdl::pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (sdl::quit_requested()) sdl::end_game_or_line();
-    sdl::present_if_due(sdl::steady_us());
+    sdl::present_if_due(sdl::steady_us(), false);
+    sdl::rest_audio_if_silent(sdl::steady_us());
     sdl::rest_if_idle(input);
 }
 

@@ -23,8 +23,13 @@ std::int64_t last_frame_us = 0;
 // Waits for the next frame may end up to a millisecond late, so frames fall due that early.
 constexpr std::int64_t kWaitLateUs = 1000;
 bool redraw = true;  // the window lost its contents or changed size
-unsigned char shown_screen[kWidth * kHeight];
-unsigned char shown_palette[machine::kPaletteBytes];
+long shown_changes = -1;  // the machine's count of screen changes that the window shows
+// Screen memory is looked at no more than once a millisecond while the game runs on, and
+// always before it rests: a change waits at most that long to be seen.
+constexpr std::int64_t kLookUs = 1000;
+std::int64_t looked_us = -kLookUs;
+long looked_changes = -1;
+bool pending = true;  // a change seen and not shown yet
 std::uint32_t pixels[kWidth * kHeight];
 
 // Where the 4:3 picture lies in a w x h area, with black bars for the rest: as large as fits,
@@ -69,24 +74,11 @@ SDL_Texture* scaled_picture(const SDL_Rect& place) {
     return sharp;
 }
 
-bool screen_changed() {
-    const unsigned char* screen = machine::screen_memory();
-    const unsigned char* palette = machine::palette_registers();
-    bool changed = std::memcmp(screen, shown_screen, sizeof shown_screen) != 0 ||
-                   std::memcmp(palette, shown_palette, sizeof shown_palette) != 0;
-    if (changed) {
-        std::memcpy(shown_screen, screen, sizeof shown_screen);
-        std::memcpy(shown_palette, palette, sizeof shown_palette);
-    }
-    return changed;
-}
-
 void present() {
-    if (!screen_changed() && !redraw) return;
-    redraw = false;
     std::uint32_t colour[256];
     for (int i = 0; i < 256; ++i) colour[i] = 0xFF000000u | machine::rgb_of(static_cast<unsigned char>(i));
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[shown_screen[i]];
+    const unsigned char* screen = machine::screen_memory();
+    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[screen[i]];
     SDL_UpdateTexture(texture, nullptr, pixels, kWidth * 4);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer, &w, &h);
@@ -142,6 +134,7 @@ bool open_window() {
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
     SDL_ShowCursor(SDL_DISABLE);
     redraw = true;
+    pending = true;
     last_frame_us = steady_us() - frame_us;
     return true;
 }
@@ -159,21 +152,38 @@ void close_window() {
 }
 
 bool window_open() { return window != nullptr; }
+SDL_Window* picture_window() { return window; }
 
 std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 
-void present_if_due(std::int64_t now_us) {
-    if (now_us < frame_due_us()) return;
+bool frame_pending() { return pending; }
+
+// A change after a quiet spell shows at once; a stream of them, as in a fade, once a refresh.
+bool present_if_due(std::int64_t now_us, bool look_now) {
+    bool changed = false;
+    if (look_now || now_us - looked_us >= kLookUs) {
+        long changes = machine::screen_changes();
+        changed = changes != looked_changes;
+        looked_changes = changes;
+        pending = redraw || changes != shown_changes;
+        looked_us = now_us;
+    }
+    if (!pending || now_us < frame_due_us()) return changed;
     last_frame_us = now_us;
+    shown_changes = machine::screen_changes();
+    redraw = false;
+    pending = false;
     present();
+    send_x_requests();
+    return changed;
 }
 
-void window_needs_redraw() { redraw = true; }
+void window_needs_redraw() { redraw = pending = true; }
 
 void toggle_full_screen() {
     note_window();
     SDL_SetWindowFullscreen(window, full_screen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    redraw = true;
+    window_needs_redraw();
 }
 
 SDL_Rect picture_place() {

