@@ -196,6 +196,17 @@ var brinDevices = (function () {
     }
   }
 
+  // The game ends with exit(), which reaches the top of the page as an ExitStatus thrown
+  // out of its last rest: the end of the program, not an error.
+  function ending(e) {
+    if (!((e.reason || e.error) instanceof ExitStatus)) return;
+    e.preventDefault();
+    window.removeEventListener('unhandledrejection', ending);
+    window.removeEventListener('error', ending);
+  }
+  window.addEventListener('unhandledrejection', ending);
+  window.addEventListener('error', ending);
+
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     FS.mkdirTree(kGameDir);
     FS.mkdir(kSavedDir);
