@@ -117,10 +117,12 @@ var brinDevices = (function () {
     oscillator.connect(gain).connect(audio.destination);
     oscillator.start();
     voice = { oscillator: oscillator, gain: gain.gain, on: false };
+    sleepWhenSilent();
   }
 
   function stopVoice() {
     if (!voice) return;
+    clearTimeout(sleepTimer);
     voice.oscillator.stop();
     voice.oscillator.disconnect();
     voice = null;
@@ -137,30 +139,44 @@ var brinDevices = (function () {
     g.linearRampToValueAtTime(level, t + rampS);
   }
 
+  // A running audio context keeps the browser's audio threads busy even when silent, so it
+  // sleeps a while after the last tone, and wakes for the next one.
+  var kSleepAfterMs = 1000;
+  var sleepTimer = 0;
+
+  function sleepWhenSilent() {
+    clearTimeout(sleepTimer);
+    sleepTimer = setTimeout(function () {
+      if (!voice.on) audio.suspend();
+    }, kSleepAfterMs);
+  }
+
   // The speaker sounds at `hz` from now on (0: silent). A new pitch takes over at once; a
   // tone from or into silence ramps.
   function sound(hz) {
     pitch = hz;
     if (!voice || document.hidden) return;
-    var t = audioTime();
-    if (hz > 0) voice.oscillator.frequency.setValueAtTime(hz, t);
     var on = hz > 0;
+    if (on && audio.state !== 'running') {
+      audio.resume();
+      anchor = null;
+    }
+    var t = audioTime();
+    if (on) voice.oscillator.frequency.setValueAtTime(hz, t);
     if (on !== voice.on) rampTo(on ? volume : 0, t);
     voice.on = on;
+    if (!on) sleepWhenSilent();
   }
 
   // A hidden page is silent: its tone stops, and sounds again when the page is seen.
   function visibility() {
-    if (!audio) return;
-    if (document.hidden) {
-      var hz = pitch;
-      sound(0);
-      pitch = hz;
-      audio.suspend();
-    } else {
-      audio.resume();
-      anchor = null;
+    if (!voice) return;
+    if (!document.hidden) {
       sound(pitch);
+    } else if (voice.on) {
+      rampTo(0, audioTime());
+      voice.on = false;
+      sleepWhenSilent();
     }
   }
 
@@ -168,15 +184,17 @@ var brinDevices = (function () {
 
   // The game writes max.pun in its own folder, as on a disk. A copy of it lives in the
   // browser's IndexedDB; it is put back before the game starts and taken after every save.
-  var savedStamp = null;
+  var gameDir = null;
+  var savedNode = null, savedTime = 0;
 
-  function stampOf(path) {
-    try {
-      var node = FS.lookupPath(path).node;
-      return node.id + ':' + node.timestamp;
-    } catch (e) {
-      return null;  // not written yet
-    }
+  // Asked at every poll, so it only looks at the folder's entry (MEMFS keeps a folder's
+  // files by name): a save puts a new file there, or writes the old one again.
+  function saved() {
+    var node = gameDir.contents['max.pun'];
+    if (!node || (node === savedNode && node.timestamp === savedTime)) return false;
+    savedNode = node;
+    savedTime = node.timestamp;
+    return true;
   }
 
   function syncSaved(populate) {
@@ -209,13 +227,14 @@ var brinDevices = (function () {
 
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     FS.mkdirTree(kGameDir);
+    gameDir = FS.lookupPath(kGameDir).node;
     FS.mkdir(kSavedDir);
     FS.mount(IDBFS, {}, kSavedDir);
     FS.chdir(kGameDir);
     addRunDependency('brin-saved');
     syncSaved(true).then(function () {
       copy(kSavedDir + '/max.pun', kGameDir + '/max.pun');
-      savedStamp = stampOf(kGameDir + '/max.pun');
+      saved();  // what was put back is not a save
       removeRunDependency('brin-saved');
     });
   });
@@ -265,12 +284,7 @@ var brinDevices = (function () {
     sound: sound,
 
     // True once after each time the game has written max.pun.
-    saved: function () {
-      var stamp = stampOf(kGameDir + '/max.pun');
-      if (stamp === savedStamp) return false;
-      savedStamp = stamp;
-      return stamp !== null;
-    },
+    saved: saved,
 
     keepSaved: function () {
       copy(kGameDir + '/max.pun', kSavedDir + '/max.pun');

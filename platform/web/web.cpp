@@ -7,7 +7,6 @@
 #include <emscripten.h>
 #include <sys/time.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -130,17 +129,17 @@ void yield_for(double ms) {
 }
 
 // A poll that finds no input in the same centisecond as the poll before it is the game
-// spinning on the clock: nothing can change before the next centisecond, the next frame or
-// the next input, so give the browser the time until the first of them (an input ends the
-// rest at once). A game busy for longer than a frame yields anyway.
+// spinning on the clock: nothing can change before the next centisecond or the next input,
+// so give the browser the time until then (an input ends the rest at once). A frame that
+// falls due meanwhile waits for that poll: the browser shows it at its next refresh anyway,
+// and every wake-up costs. A game busy for longer than a frame yields anyway.
 void rest_if_idle(bool input, double now_ms) {
     timeval tv = machine::now();
     std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
     bool idle = !input && centisecond == last_centisecond;
     last_centisecond = centisecond;
-    double rest = 0;
-    if (idle) rest = std::min((10000 - tv.tv_usec % 10000) / 1000.0, last_frame_ms + kFrameMs - now_ms);
-    if (rest > 0 || now_ms - last_yield_ms >= kHoldMs) yield_for(std::max(rest, 0.0));
+    double rest = idle ? (10000 - tv.tv_usec % 10000) / 1000.0 : 0;
+    if (idle || now_ms - last_yield_ms >= kHoldMs) yield_for(rest);
 }
 
 void give_key_numbers() {

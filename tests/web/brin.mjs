@@ -4,7 +4,7 @@
 import { execFileSync } from 'node:child_process';
 import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
 import puppeteer from 'puppeteer-core';
 import { serve } from './serve.mjs';
 
@@ -92,6 +92,7 @@ export async function launch(site, { autoplay = true } = {}) {
   const pages = [];
   return {
     url: server.url,
+    pid: browser.process().pid,
     errors,
     async page() {
       const page = await browser.newPage();
@@ -144,7 +145,7 @@ export function simScreens(sim, data, script, maxPun) {
     for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) copyFileSync(join(data, f), join(dir, f));
     if (maxPun) writeFileSync(join(dir, 'max.pun'), maxPun);
     writeFileSync(join(dir, 'script'), script.map((line) => line.join(' ')).join('\n') + '\n');
-    execFileSync(sim, ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
+    execFileSync(resolve(sim), ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
     const screens = {};
     for (const [, command, name] of script) {
       if (command !== 'shot') continue;
@@ -191,6 +192,10 @@ export function board(shown, whole) {
   return pieces;
 }
 
+export async function boardNow(page, whole) {
+  return board(await canvasPixels(page), whole);
+}
+
 // The cells where two boards differ.
 export function changedCells(before, after) {
   return before.map((p, c) => (p !== after[c] ? c : -1)).filter((c) => c >= 0);
@@ -229,4 +234,16 @@ export function sameRegion(a, b, width, height) {
   for (let y = 0; y < height; ++y)
     for (let x = 0; x < width * 4; ++x) if (a[y * kWidth * 4 + x] !== b[y * kWidth * 4 + x]) return false;
   return true;
+}
+
+// Plays fast to the first level's picture with its grid (`grid`, as brin-sim shows it), then
+// at the clock's own pace until it is shuffled and lit; resolves to the board then.
+export async function startLevel(page, grid) {
+  await speed(page, 10);
+  await waitForFrame(page, frameHash(grid), "the first level's picture with its grid");
+  await speed(page, 1);
+  return waitFor(async () => {
+    const b = await boardNow(page, grid);
+    return b && changedCells(b, [...b.keys()]).length > 0 && b;
+  }, 'the shuffled level');
 }

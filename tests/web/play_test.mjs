@@ -4,7 +4,7 @@
 // a swap by keys and one by mouse, the help page, Escape and the end screen), scores (a
 // level solved, the name typed, the table kept across a reload).
 import {
-  board,
+  boardNow,
   canvasPixels,
   changedCells,
   check,
@@ -16,6 +16,7 @@ import {
   sameRegion,
   simScreens,
   speed,
+  startLevel,
   waitFor,
   waitForFrame,
 } from './brin.mjs';
@@ -32,10 +33,6 @@ const kSimFirstGame = [
   ['24', 'end'],
 ];
 
-async function boardNow(page, whole) {
-  return board(await canvasPixels(page), whole);
-}
-
 // Waits until the board differs from `before`, and says which cells changed.
 async function swapped(page, whole, before, what) {
   const after = await waitFor(async () => {
@@ -43,16 +40,6 @@ async function swapped(page, whole, before, what) {
     return now && changedCells(before, now).length > 0 && now;
   }, what);
   return [after, changedCells(before, after)];
-}
-
-async function startLevel(page, screens) {
-  await speed(page, 10);
-  await waitForFrame(page, frameHash(screens.grid), "the first level's picture with its grid");
-  await speed(page, 1);
-  return waitFor(async () => {
-    const b = await boardNow(page, screens.grid);
-    return b && changedCells(b, [...b.keys()]).length > 0 && b;
-  }, 'the shuffled level');
 }
 
 const cases = {
@@ -91,7 +78,7 @@ const cases = {
   async level(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    const start = await startLevel(page, screens);
+    const start = await startLevel(page, screens.grid);
     await page.screenshot({ path: 'level.png' });
 
     // The cursor starts on the cell under the pointer, 10: mark it, go down a row, swap.
@@ -130,7 +117,7 @@ const cases = {
   async scores(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    let now = await startLevel(page, screens);
+    let now = await startLevel(page, screens.grid);
     for (let cell = 0; cell < 20; ++cell) {
       if (now[cell] === cell) continue;
       const from = now.indexOf(cell);
