@@ -62,10 +62,11 @@ bool follow(unsigned char* shown, const unsigned char* now, std::size_t bytes) {
     return changed;
 }
 
-void present() {
+// Draws the screen when it changed; true when it did.
+bool present() {
     bool screen = follow(shown_screen, machine::screen_memory(), sizeof shown_screen);
     bool palette = follow(shown_palette, machine::palette_registers(), sizeof shown_palette);
-    if (!screen && !palette && !redraw) return;
+    if (!screen && !palette && !redraw) return false;
     redraw = false;
     std::uint32_t colour[256];  // as the canvas keeps it: red, green, blue, alpha in memory order
     for (int i = 0; i < 256; ++i) {
@@ -74,12 +75,20 @@ void present() {
     }
     for (int i = 0; i < kWidth * kHeight; ++i) rgba[i] = colour[shown_screen[i]];
     page_present(rgba);
+    return true;
 }
 
-void present_if_due(double now_ms) {
-    if (now_ms - last_frame_ms < kFrameMs) return;
+// Each look costs a pass over the whole screen. After half a second without a change the
+// screen is looked at ten times a second only, until an input or a change.
+constexpr double kQuietFrameMs = 100;
+constexpr int kQuietAfter = 30;
+int unchanged_looks = 0;
+
+void present_if_due(double now_ms, bool input) {
+    if (input) unchanged_looks = 0;
+    if (now_ms - last_frame_ms < (unchanged_looks >= kQuietAfter ? kQuietFrameMs : kFrameMs)) return;
     last_frame_ms = now_ms;
-    present();
+    unchanged_looks = present() ? 0 : unchanged_looks + 1;
 }
 
 // ---- keys and mouse ----
@@ -165,7 +174,7 @@ void poll(Poll what) {
     // The game has just written its high scores: into the browser's storage with them
     // before it goes on.
     if (page_saved()) page_keep_saved();
-    web::present_if_due(t);
+    web::present_if_due(t, keys || mouse);
     web::rest_if_idle(keys || mouse, t);
 }
 
@@ -180,6 +189,7 @@ bool open_display() {
     web::give_key_numbers();
     web::display_open = true;
     web::redraw = true;
+    web::unchanged_looks = 0;
     web::last_frame_ms = emscripten_get_now() - web::kFrameMs;
     return true;
 }
