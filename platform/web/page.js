@@ -15,6 +15,10 @@
 
   function load() {
     next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended });
+    next.catch(function (e) {
+      start.hidden = false;
+      document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
+    });
   }
 
   function play() {
