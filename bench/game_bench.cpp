@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "naive.h"
 
 namespace {

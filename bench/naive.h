@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lib/vora256.h"
-#include "platform/platform.h"
-#include "platform/sim/sim.h"
-#include "tests/fresh_machine.h"
+#include "vora256.h"
+#include "platform.h"
+#include "sim.h"
+#include "fresh_machine.h"
 
 namespace naive {
 

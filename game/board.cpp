@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 
@@ -14,9 +14,6 @@ int z1 = 0, zz1 = 0;
 int z2 = 0, zz2 = 0;
 
 namespace {
-
-constexpr int kAncho = 160;  // cell size
-constexpr int kAlto = 96;
 
 // Cells p and q swap their pixels through the two scratch areas of block slot 1.
 void intercambia(int p, int q) {
@@ -72,15 +69,19 @@ void mover(int a, int b) {
     mouses(xm, ym, 3);
     std::swap(cuadro[a], cuadro[b]);
     intercambia(a, b);
-    INK = COLOR[1];
-    for (int x = 0; x < 640; x += kAncho) line(x, 0, x, 479);
-    for (int y = 0; y < 480; y += kAlto) line(0, y, 639, y);
+    rejilla(true);
     mouses(xm, ym, 2);
 }
 
 void negro(int c) {
     INK = COLOR[0];
     bar(celda_x(c), celda_y(c), celda_x(c) + kAncho - 1, celda_y(c) + kAlto);
+}
+
+void rejilla(bool bordes) {
+    INK = COLOR[1];
+    for (int x = bordes ? 0 : kAncho; x < 4 * kAncho; x += kAncho) line(x, 0, x, 5 * kAlto - 1);
+    for (int y = bordes ? 0 : kAlto; y < 5 * kAlto; y += kAlto) line(0, y, 4 * kAncho - 1, y);
 }
 
 void recuadro(int c) { mueve_marco(z1, zz1, c, 7); }

@@ -34,6 +34,9 @@ void niveles();
 
 // ---- board and tiles ----
 
+constexpr int kAncho = 160;  // cell size: 4 across and 5 down fill the screen
+constexpr int kAlto = 96;
+
 extern int cuadro[20];  // the piece shown in each cell
 extern int z1, zz1;     // where the cursor frame was last drawn
 extern int z2, zz2;     // where the mark frame was last drawn
@@ -44,6 +47,9 @@ void mover(int a, int b);
 void negro(int c);
 void recuadro(int c);
 void recuadro1(int c);
+// The grid lines between the cells, in grid colour; with `bordes`, also those on the
+// screen's top and left edges.
+void rejilla(bool bordes);
 // Top-left pixel of a cell.
 int celda_x(int c);
 int celda_y(int c);

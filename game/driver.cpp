@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 

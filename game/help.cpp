@@ -1,6 +1,6 @@
 // The help page over the top-left corner, with the corner put back afterwards.
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 

@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 
@@ -51,11 +51,9 @@ void prepara_nivel() {
     loadpcx(n.dibujo);
     tiempo = n.segundos;
     getcolors();
-    INK = COLOR[1];
     IMOUSE = COLOR[1];
     PMOUSE = COLOR[0];
-    for (int x = 160; x < 640; x += 160) line(x, 0, x, 479);
-    for (int y = 96; y < 480; y += 96) line(0, y, 639, y);
+    rejilla(false);
     for (int c = 0; c < 20; ++c) cuadro[c] = c;
     espera(20);
     fade(3);
@@ -92,7 +90,7 @@ void mueve_puntero() {
     ym = YMOUSE;
     if (XMOUSE > 632) XMOUSE = 632;
     if (YMOUSE > 470) YMOUSE = 470;
-    m = (YMOUSE / 96) * 4 + XMOUSE / 160;
+    m = (YMOUSE / kAlto) * 4 + XMOUSE / kAncho;
     dibuja_marcos();
 }
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "brin.h"
-#include "lib/vora256.h"
+#include "vora256.h"
 
 namespace brin {
 

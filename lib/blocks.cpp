@@ -7,20 +7,17 @@
 
 namespace vora256 {
 
-unsigned char* grafi[16] = {};
-unsigned char* grafip[16] = {};
+unsigned char* grafi[kBlockSlots] = {};
+unsigned char* grafip[kBlockSlots] = {};
 int SETIM = 1;
 
 namespace {
 
-constexpr int kSlots = 16;
-constexpr int kHeader = 4;
 constexpr std::size_t kPaletteCopy = 771;
-constexpr int kPaletteBytes = 769;
 constexpr int kMostSide = 0xFFFF;                       // what the 16-bit header can say
 constexpr std::uint64_t kMostPixels = std::uint64_t{1} << 24;  // 16 Mi pixels
 
-bool bad_slot(int slot) { return slot < 0 || slot >= kSlots; }
+bool bad_slot(int slot) { return slot < 0 || slot >= kBlockSlots; }
 
 int width_of(const unsigned char* block) { return block[0] | block[1] << 8; }
 int height_of(const unsigned char* block) { return block[2] | block[3] << 8; }
@@ -34,7 +31,7 @@ void give_back(unsigned char*& storage) {
 unsigned char* take_block(int w, int h) {
     std::uint64_t pixels = std::uint64_t(w) * std::uint64_t(h);
     if (w > kMostSide || h > kMostSide || pixels > kMostPixels) return nullptr;
-    auto* block = static_cast<unsigned char*>(std::malloc(pixels + kHeader));
+    auto* block = static_cast<unsigned char*>(std::malloc(pixels + kBlockHeader));
     if (block == nullptr) return nullptr;
     block[0] = static_cast<unsigned char>(w);
     block[1] = static_cast<unsigned char>(w >> 8);
@@ -45,7 +42,7 @@ unsigned char* take_block(int w, int h) {
 
 // The pixel where block row `by`, column `bx` starts.
 unsigned char* block_at(unsigned char* block, int bx, int by) {
-    return block + kHeader + std::size_t(width_of(block)) * std::size_t(by) + std::size_t(bx);
+    return block + kBlockHeader + std::size_t(width_of(block)) * std::size_t(by) + std::size_t(bx);
 }
 
 // A filled slot and a rectangle that lies inside its block, at non-negative screen
@@ -65,7 +62,7 @@ unsigned char* fitting_block(int slot, int x, int y, int bx, int by, int w, int 
 template <typename Row>
 void each_row(int x, int y, int h, unsigned char* at, int stride, Row row) {
     unsigned first = offset_of(x, y);
-    for (int r = 0; r < h; ++r) row(first + 640u * unsigned(r), at + std::size_t(stride) * std::size_t(r));
+    for (int r = 0; r < h; ++r) row(first + unsigned(kPitch) * unsigned(r), at + std::size_t(stride) * std::size_t(r));
 }
 
 // Writes n block pixels to the screen, leaving those of the transparent colour unwritten.
@@ -98,7 +95,7 @@ void getblock(int slot, int x, int y, int w, int h) {
     }
     each_row(x, y, h, block_at(grafi[slot], 0, 0), w,
              [w](unsigned offset, unsigned char* into) { read_run(offset, into, w); });
-    std::memcpy(grafip[slot], pal, kPaletteBytes);
+    std::memcpy(grafip[slot], pal, kPalBytes);
 }
 
 void putblock(int slot, int x, int y) {

@@ -1,5 +1,5 @@
 // Clock, delays and tones.
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {

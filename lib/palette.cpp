@@ -1,7 +1,7 @@
 // Palette and fades.
 #include <cstring>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
@@ -31,7 +31,6 @@ int* pvi1 = nullptr;
 
 namespace {
 
-constexpr int kPalBytes = 769;  // 256 triples and the spare byte, which never reaches the hardware
 constexpr int kStandard = 16;
 constexpr unsigned char kMissing = 254;
 constexpr int kTickCentiseconds = 6;
@@ -87,7 +86,7 @@ void paleta() { load(tleta, sizeof tleta, kStandard); }
 void paletapal() { load(pal, kPalBytes, 256); }
 
 void paletablock(int slot) {
-    if (slot < 0 || slot >= 16 || grafip[slot] == nullptr) return;
+    if (slot < 0 || slot >= kBlockSlots || grafip[slot] == nullptr) return;
     std::memcpy(pal, grafip[slot], kPalBytes);
     paletapal();
 }

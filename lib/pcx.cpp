@@ -14,9 +14,7 @@ std::FILE* pf = nullptr;
 namespace {
 
 constexpr int kHeader = 128;
-constexpr long kPaletteBytes = 768;
-constexpr int kPalBytes = 769;
-constexpr long long kScreenBytes = 5 * 65536;  // banks 0-4
+constexpr long long kScreenBytes = static_cast<long long>(kPictureBanks) * kBankBytes;
 constexpr unsigned kRun = 0xC0;                // bytes above it start a run
 
 // The next byte of the file; past its end every read gives 255.
@@ -94,7 +92,7 @@ public:
     }
 
 private:
-    long long row_start() const { return x0_ + 640LL * y_; }
+    long long row_start() const { return x0_ + static_cast<long long>(kPitch) * y_; }
 
     // n pixels within the current row, less those left of column 0 or past screen memory.
     void paint(unsigned char value, int n) {
@@ -137,14 +135,14 @@ void loadpcx(const char* path) {
 }
 
 void loadblock(int slot, const char* path) {
-    if (slot < 0 || slot >= 16 || !open_picture(path)) return;
+    if (slot < 0 || slot >= kBlockSlots || !open_picture(path)) return;
     Picture picture = read_header();
     if (!newblock(slot, picture.width, picture.height)) {
         error(8);
         close_picture();
         return;
     }
-    unsigned char* into = grafi[slot] + 4;
+    unsigned char* into = grafi[slot] + kBlockHeader;
     decode(picture.pixels(), [&into](unsigned char value, int n) {
         std::memset(into, value, static_cast<std::size_t>(n));
         into += n;

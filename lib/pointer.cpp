@@ -1,7 +1,7 @@
 // Mouse pointer: polling with change detection, and the arrow drawn into screen memory.
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
@@ -38,7 +38,6 @@ namespace {
 
 constexpr int kColumns = 10;
 constexpr int kRows = 16;
-constexpr unsigned kRowBytes = 640;
 constexpr unsigned char kClear = 3;
 
 // The previous poll's results.
@@ -83,7 +82,7 @@ void mouses(int x, int y, int mode) {
     unsigned first = offset_of(x, y);
     seek(first);
     for (int r = 0; r < kRows; ++r) {
-        unsigned offset = first + kRowBytes * unsigned(r);
+        unsigned offset = first + unsigned(kPitch) * unsigned(r);
         unsigned char* saved = xmouse + kColumns * r;
         switch (mode) {
         case 1:

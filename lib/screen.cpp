@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/platform.h"
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
@@ -21,7 +21,6 @@ unsigned char* VARI0 = nullptr;
 namespace {
 
 constexpr int kScratchBytes = 5000;
-constexpr int kScreenBanks = 5;
 
 void enter_graphics() {
     VARI0 = static_cast<unsigned char*>(std::malloc(kScratchBytes));
@@ -125,7 +124,7 @@ void newbank(signed char b) {
 }
 
 unsigned offset_of(int x, int y) {
-    return static_cast<unsigned>(x) + 640u * static_cast<unsigned>(y);
+    return static_cast<unsigned>(x) + unsigned(kPitch) * static_cast<unsigned>(y);
 }
 
 std::uint16_t seek(unsigned offset) {
@@ -183,9 +182,9 @@ int point(int x, int y) {
 }
 
 void clear(int colour) {
-    for (int bank = 0; bank < kScreenBanks; ++bank) {
+    for (int bank = 0; bank < kPictureBanks; ++bank) {
         newbank(static_cast<signed char>(bank));
-        std::memset(pvx, colour & 0xFF, 65536);
+        std::memset(pvx, colour & 0xFF, kBankBytes);
     }
 }
 

@@ -34,13 +34,13 @@ void unmagnified(int x, int y, int code) {
         for (int bit = 7; bit >= 0; --bit) {
             if (window_offset > 0xFFFF) {
                 newbank(static_cast<signed char>(BANCO + 1));
-                window_offset -= 65536;
+                window_offset -= kBankBytes;
             }
             pv = pvx + window_offset;
             *pv = colour_of(bits, bit);
             ++window_offset;
         }
-        window_offset += 640 - 8;
+        window_offset += kPitch - 8;
     }
 }
 
@@ -57,7 +57,7 @@ void magnified(int x, int y, int code) {
                     *pv = colour;
                 }
             }
-            offset += 640u - 8u * static_cast<unsigned>(FONTX);
+            offset += unsigned(kPitch) - 8u * static_cast<unsigned>(FONTX);
         }
     }
 }

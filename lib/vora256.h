@@ -11,6 +11,16 @@
 
 namespace vora256 {
 
+// ---- sizes the library's areas share ----
+
+constexpr int kPitch = 640;         // bytes from one screen row to the next
+constexpr int kBankBytes = 65536;   // the window, and each bank of screen memory
+constexpr int kPictureBanks = 5;    // banks 0-4 hold the picture and its margin rows
+constexpr int kPaletteBytes = 768;  // 256 red-green-blue triples
+constexpr int kPalBytes = 769;      // those and the spare byte that pictures and blocks carry
+constexpr int kBlockSlots = 16;
+constexpr int kBlockHeader = 4;     // a block's width and height, 16-bit little-endian
+
 // ---- screen mode and banked drawing ----
 
 extern int BANCO;             // bank mapped into the window
@@ -69,8 +79,8 @@ void fade(int step);
 
 // ---- image blocks ----
 
-extern unsigned char* grafi[16];   // block: width, height (16-bit LE) then pixels
-extern unsigned char* grafip[16];  // the palette that came with it (769 bytes used)
+extern unsigned char* grafi[kBlockSlots];   // block: the header, then pixels
+extern unsigned char* grafip[kBlockSlots];  // the palette that came with it (kPalBytes used)
 extern int SETIM;                  // putz: opaque up to 255, low byte transparent from 256
 
 // Gives back the slot's block and takes storage for a w x h one with its header written,

@@ -29,7 +29,7 @@ int mapped_page = 0;
 
 int current_mode = TEXT;
 bool keyboard_raw = false;
-unsigned char registers[768];
+unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
 std::deque<std::uint8_t> keys;
 
@@ -41,6 +41,14 @@ struct Mouse {
 } rat;
 
 // Timer channel 2 and the speaker gate of port 0x61.
+constexpr unsigned short kSystemPort = 0x61;   // bit 0 gates channel 2, bit 1 connects the speaker
+constexpr unsigned char kSpeakerBits = 0x03;
+constexpr unsigned short kTimerCommand = 0x43;
+constexpr unsigned short kChannel2 = 0x42;
+constexpr unsigned char kChannelField = 0xC0;  // which channel a control word is for
+constexpr unsigned char kAccessField = 0x30;   // how its count is loaded
+constexpr unsigned char kChannel2LowHigh = 0xB0;  // channel 2, low byte then high byte
+
 struct Speaker {
     unsigned char port61 = 0;
     bool low_byte_next = true;
@@ -70,7 +78,7 @@ void write_back() { std::memcpy(banks[mapped_page], window, machine::kBankSize);
 void update_speaker() {
     auto& s = speaker_state;
     int divisor = 0;
-    if ((s.port61 & 3) == 3 && s.loaded) divisor = s.count == 0 ? 65536 : s.count;
+    if ((s.port61 & kSpeakerBits) == kSpeakerBits && s.loaded) divisor = s.count == 0 ? 65536 : s.count;
     if (divisor == s.sounding) return;
     s.sounding = divisor;
     machine::speaker(divisor);
@@ -110,7 +118,7 @@ int vga_setpalvec(int start, int num, const int* pal) {
     ++palette_load_count;
     for (int i = 0; i < num * 3; ++i) {
         int at = start * 3 + i;
-        if (at < 0 || at >= 768) continue;
+        if (at < 0 || at >= machine::kPaletteBytes) continue;
         registers[at] = static_cast<unsigned char>(pal[i] & 63);
     }
     return num;
@@ -214,7 +222,7 @@ std::time_t time(std::time_t* t) {
 // ---- ports ----
 
 unsigned char inb(unsigned short port) {
-    unsigned char value = port == 0x61 ? speaker_state.port61 : 0xFF;
+    unsigned char value = port == kSystemPort ? speaker_state.port61 : 0xFF;
     machine::port_access(port, value, false);
     return value;
 }
@@ -223,18 +231,18 @@ void outb(unsigned char value, unsigned short port) {
     machine::port_access(port, value, true);
     auto& s = speaker_state;
     switch (port) {
-    case 0x61:
+    case kSystemPort:
         s.port61 = value;
         break;
-    case 0x43:
+    case kTimerCommand:
         // Only channel 2 with low-then-high loading concerns the speaker. A new control
         // word stops the counter until its count has been written.
-        if ((value & 0xF0) == 0xB0) {
+        if ((value & (kChannelField | kAccessField)) == kChannel2LowHigh) {
             s.low_byte_next = true;
             s.loaded = false;
         }
         break;
-    case 0x42:
+    case kChannel2:
         if (s.low_byte_next) {
             s.low = value;
         } else {

@@ -23,7 +23,6 @@ constexpr int kScreenBanks = 5;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 constexpr int kPaletteBytes = 768;  // 256 registers of red, green and blue
-constexpr long kPitClock = 1193182;
 
 // ---- offered by machine.cpp ----
 
@@ -83,7 +82,7 @@ bool open_display();
 void close_display();
 // The mouse device can be opened (false: the game runs without the pointer).
 bool open_mouse_device();
-// The speaker started sounding at a divisor (the tone is kPitClock / divisor Hz), changed
+// The speaker started sounding at a divisor (the tone is 1,193,182 / divisor Hz), changed
 // pitch, or fell silent (0). Called inside outb, between polls; must not block.
 void speaker(int divisor);
 // One byte read from or written to an I/O port, before it takes effect. Most back-ends

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <numbers>
 
+#include "files.h"
+
 namespace platform::sound {
+
+namespace files = platform::files;
 namespace {
 
 constexpr double kFadeBandHz = 4000.0;  // harmonics taper off over this band below the top
@@ -108,8 +112,9 @@ std::vector<float> render_changes(const std::vector<Change>& changes, int rate, 
 }
 
 bool write_wav(const char* path, const std::vector<float>& samples, int rate) {
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr) return false;
+    files::File file(std::fopen(path, "wb"));
+    if (!file) return false;
+    std::FILE* f = file.get();
     auto data_bytes = static_cast<std::uint32_t>(2 * samples.size());
     std::fputs("RIFF", f);
     put_le(f, 36 + data_bytes, 4);
@@ -127,8 +132,7 @@ bool write_wav(const char* path, const std::vector<float>& samples, int rate) {
         long q = std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f);
         put_le(f, static_cast<std::uint32_t>(q) & 0xFFFF, 2);
     }
-    bool ok = !std::ferror(f);
-    return std::fclose(f) == 0 && ok;
+    return files::close(file);
 }
 
 }  // namespace platform::sound

@@ -2,12 +2,13 @@
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
 #   install-deps.sh web    what building the browser edition needs
-#   install-deps.sh test   all of that, and what the tests need (puppeteer-core from npm too)
+#   install-deps.sh test   that, the tools' libraries, and what the tests need (puppeteer-core
+#                          from npm too)
 set -euo pipefail
 
-play=(cmake g++ make pkg-config libpng-dev libsdl2-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev)
+play=(cmake g++ make pkg-config libpng-dev libsdl2-dev)
 web=(cmake make emscripten python3)
-test=(emscripten chromium console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox)
+test=(libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox emscripten chromium)
 
 case "${1:-play}" in
   web) wanted=("${web[@]}") ;;

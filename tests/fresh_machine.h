@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lib/vora256.h"
-#include "platform/sim/sim.h"
+#include "vora256.h"
+#include "sim.h"
 
 namespace test {
 

@@ -8,7 +8,7 @@
 #include <numeric>
 #include <string>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "support.h"
 
 using namespace vora256;

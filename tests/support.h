@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fresh_machine.h"
-#include "lib/vora256.h"
-#include "platform/sim/sim.h"
+#include "vora256.h"
+#include "sim.h"
 
 namespace test {
 

@@ -1,59 +1,125 @@
 // brin-picture: turns a PNG or JPEG into a level picture for the game.
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli.h"
 #include "frame.h"
 #include "imageio.h"
 #include "quantise.h"
+#include "tiles.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: brin-picture [--crop | --fit] [--dither LEVEL] PICTURE.png|.jpg LEVEL.pcx\n"
+    "usage: brin-picture [OPTIONS] PICTURE --level N   level N (1-4) in the game's folder for your files\n"
+    "       brin-picture [OPTIONS] PICTURE LEVEL.pcx   any file\n"
+    "PICTURE is a PNG or JPEG file; it is scaled to 640x480 and brought to 256 colours.\n"
+    "Transparent parts are laid over black. The game's folder for your files is\n"
+    "$XDG_DATA_HOME/brin, or ~/.local/share/brin.\n"
+    "  --level N      write N.pcx (N from 1 to 4) into that folder, made if missing\n"
     "  --crop         fill the whole screen, cutting off what sticks out (the default)\n"
     "  --fit          show the whole picture, with black bars where it doesn't fill the screen\n"
-    "  --dither LEVEL from 0 (none) to 1 (full, the default)";
+    "  --dither LEVEL from 0 (none) to 1 (full, the default)\n"
+    "  --help         show this and stop";
+
+constexpr int kLevels = 4;
 
 struct Options {
     tools::Framing framing = tools::Framing::crop;
     float dither = 1.0f;
+    int level = 0;  // none: the output is named
+    bool help = false;
     std::string input;
     std::string output;
 };
+
+std::runtime_error usage_error(const std::string& what) { return std::runtime_error(what + "\n" + kUsage); }
 
 float dither_level(const std::string& text) {
     char* end = nullptr;
     const float level = std::strtof(text.c_str(), &end);
     if (text.empty() || *end != 0 || !(level >= 0.0f && level <= 1.0f))
-        throw std::runtime_error("--dither wants a number from 0 to 1, not \"" + text + "\"\n" + kUsage);
+        throw usage_error("--dither wants a number from 0 to 1, not \"" + text + "\"");
     return level;
+}
+
+int level_number(const std::string& text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '0' + kLevels)
+        throw usage_error("--level wants a level from 1 to " + std::to_string(kLevels) + ", not \"" + text + "\"");
+    return text[0] - '0';
+}
+
+// $XDG_DATA_HOME/brin, or ~/.local/share/brin; a relative XDG_DATA_HOME doesn't count.
+std::string players_folder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base;
+    if (data && data[0] == '/') base = data;
+    else if (home && home[0] == '/') base = std::string(home) + "/.local/share";
+    else throw std::runtime_error("no folder for your files: neither XDG_DATA_HOME nor HOME is set");
+    const std::string folder = base + "/brin";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw std::runtime_error(folder + ": cannot be made: " + error.message());
+    return folder;
 }
 
 Options options(int argc, char** argv) {
     Options o;
     std::vector<std::string> files;
+    auto value = [&](int& i, const std::string& option) {
+        if (++i == argc) throw usage_error(option + " wants a value");
+        return std::string(argv[i]);
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--crop") {
+        if (a == "--help") {
+            o.help = true;
+            return o;
+        } else if (a == "--crop") {
             o.framing = tools::Framing::crop;
         } else if (a == "--fit") {
             o.framing = tools::Framing::fit;
         } else if (a == "--dither") {
-            if (++i == argc) throw std::runtime_error(std::string("--dither wants a level\n") + kUsage);
-            o.dither = dither_level(argv[i]);
+            o.dither = dither_level(value(i, a));
+        } else if (a == "--level") {
+            o.level = level_number(value(i, a));
         } else if (a.size() > 1 && a[0] == '-') {
-            throw std::runtime_error("unknown option " + a + "\n" + kUsage);
+            throw usage_error("unknown option " + a);
         } else {
             files.push_back(a);
         }
     }
-    if (files.size() != 2) throw std::runtime_error(kUsage);
+    if (files.size() != (o.level ? 1u : 2u)) throw std::runtime_error(kUsage);
     o.input = files[0];
-    o.output = files[1];
+    if (!o.level) o.output = files[1];
     return o;
+}
+
+std::string listed(const std::vector<int>& tiles) {
+    std::string text;
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == tiles.size() ? " and " : ", ") + std::to_string(tiles[i]);
+    return text;
+}
+
+// The level is written all the same: the player may like it hard, or mean to try another.
+void warn_if_unplayable(const tools::Indexed& level) {
+    const tools::Levels levels = tools::six_bit_levels(level.palette);
+    std::vector<std::string> faults;
+    for (const std::vector<int>& group : tools::alike_tiles(level.pixels.data(), level.width, levels.data()))
+        faults.push_back("tiles " + listed(group) + " look alike");
+    const std::vector<int> flat = tools::flat_tiles(level.pixels.data(), level.width, levels.data());
+    if (!flat.empty()) faults.push_back((flat.size() == 1 ? "tile " : "tiles ") + listed(flat) + " show nothing but one colour");
+    if (faults.empty()) return;
+    std::fprintf(stderr, "brin-picture: warning: this picture makes a level that is hard or impossible to solve:\n");
+    for (const std::string& f : faults) std::fprintf(stderr, "  %s\n", f.c_str());
+    std::fprintf(stderr, "  (tiles numbered 0 to 19 row by row from the top left, as brin-preview numbers them)\n");
 }
 
 }  // namespace
@@ -61,7 +127,14 @@ Options options(int argc, char** argv) {
 int main(int argc, char** argv) {
     return tools::run("brin-picture", [&] {
         const Options o = options(argc, argv);
+        if (o.help) {
+            std::printf("%s\n", kUsage);
+            return;
+        }
         const tools::Image picture = tools::read_picture(o.input);
-        tools::write_pcx(o.output, tools::quantise(tools::frame(picture, 640, 480, o.framing), o.dither));
+        const tools::Indexed level = tools::quantise(tools::frame(picture, 640, 480, o.framing), o.dither);
+        // The folder is made only once there is something to put in it.
+        tools::write_pcx(o.level ? players_folder() + "/" + std::to_string(o.level) + ".pcx" : o.output, level);
+        warn_if_unplayable(level);
     });
 }

@@ -1,15 +1,22 @@
 // Reading the pictures players bring, and writing PNG previews.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "picture.h"
 
 namespace tools {
 
-// A PNG or JPEG file, recognised by its first bytes, as 8-bit RGB (transparency is laid
-// over black). Throws std::runtime_error with a message fit for the player.
+// A PNG or JPEG file, recognised by its first bytes, as 8-bit sRGB the right way up:
+// transparency is laid over black, a PNG that names no gamma is taken as sRGB at any depth,
+// a JPEG's Exif orientation is undone and its CMYK or YCCK inks are turned into light.
+// Throws std::runtime_error with a message fit for the player.
 Image read_picture(const std::string& path);
+
+// The orientation (1-8, 1 being as stored) in a JPEG's APP1 segment, given without its
+// marker and length; 1 when the segment is no Exif block or holds no sound orientation.
+int exif_orientation(const unsigned char* segment, std::size_t size);
 
 void write_png(const std::string& path, const Image& image);
 

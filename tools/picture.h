@@ -37,8 +37,8 @@ struct Indexed {
     std::uint8_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// 8 bits, one plane, run-length encoded, the 256-colour palette at the end. Throws
-// std::runtime_error when the file can't be written.
+// 8 bits, one plane, run-length encoded, the 256-colour palette at the end. The file is
+// replaced whole or not at all; throws std::runtime_error when it can't be written.
 void write_pcx(const std::string& path, const Indexed& picture);
 
 // Reads back exactly that kind of file; throws std::runtime_error naming what is wrong.

@@ -61,21 +61,16 @@ int main(int argc, char** argv) {
         tools::write_png(prefix + "-grid.png", grid);
         tools::write_png(prefix + "-shuffled.png", shuffled(image));
 
-        std::uint8_t levels[768];
-        for (int i = 0; i < 256; ++i) {
-            levels[3 * i] = picture.palette[i].r >> 2;
-            levels[3 * i + 1] = picture.palette[i].g >> 2;
-            levels[3 * i + 2] = picture.palette[i].b >> 2;
-        }
-        const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels);
+        const tools::Levels levels = tools::six_bit_levels(picture.palette);
+        const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels.data());
         int plainest = 0;
         for (int t = 1; t < tools::kTiles; ++t)
-            if (tools::tile_detail(picture.pixels.data(), picture.width, levels, t) <
-                tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest))
+            if (tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), t) <
+                tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest))
                 plainest = t;
         std::printf("%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
                     "(6-bit levels)\n",
                     argv[1], closest.a, closest.b, closest.difference, plainest,
-                    tools::tile_detail(picture.pixels.data(), picture.width, levels, plainest));
+                    tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest));
     });
 }

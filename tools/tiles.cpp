@@ -1,5 +1,7 @@
 #include "tiles.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -11,7 +13,92 @@ const std::uint8_t* tile_start(const std::uint8_t* pixels, int stride, int tile)
     return pixels + (tile / 4) * kTileHeight * stride + (tile % 4) * kTileWidth;
 }
 
+constexpr int kSquare = 8;
+constexpr int kSquares = (kTileWidth / kSquare) * (kTileHeight / kSquare);
+
+// Below these, in 6-bit levels, tiles are told apart or seen to hold something only by
+// hunting pixel by pixel.
+constexpr double kAlikeBelow = 1.0;  // mean difference of two tiles' squares
+constexpr double kFlatBelow = 2.0;   // spread of one tile's squares in any component
+
+// Mean levels of each 8x8 square of a tile, three components each.
+using Sketch = std::vector<double>;
+
+Sketch sketch(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int tile) {
+    constexpr int kAcross = kTileWidth / kSquare;
+    const std::uint8_t* t = tile_start(pixels, stride, tile);
+    Sketch s(kSquares * 3);
+    for (int y = 0; y < kTileHeight; ++y)
+        for (int x = 0; x < kTileWidth; ++x)
+            for (int k = 0; k < 3; ++k)
+                s[static_cast<std::size_t>(((y / kSquare) * kAcross + x / kSquare) * 3 + k)] += levels[3 * t[y * stride + x] + k];
+    for (double& v : s) v /= kSquare * kSquare;
+    return s;
+}
+
+std::vector<Sketch> sketches(const std::uint8_t* pixels, int stride, const std::uint8_t* levels) {
+    std::vector<Sketch> all;
+    for (int t = 0; t < kTiles; ++t) all.push_back(sketch(pixels, stride, levels, t));
+    return all;
+}
+
+bool alike(const Sketch& a, const Sketch& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(a[i] - b[i]);
+    return sum / static_cast<double>(a.size()) < kAlikeBelow;
+}
+
+bool flat(const Sketch& s) {
+    for (std::size_t k = 0; k < 3; ++k) {
+        double lo = s[k], hi = s[k];
+        for (std::size_t i = k; i < s.size(); i += 3) {
+            lo = std::min(lo, s[i]);
+            hi = std::max(hi, s[i]);
+        }
+        if (hi - lo >= kFlatBelow) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+Levels six_bit_levels(const Palette& palette) {
+    Levels levels{};
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        levels[3 * i] = palette[i].r >> 2;
+        levels[3 * i + 1] = palette[i].g >> 2;
+        levels[3 * i + 2] = palette[i].b >> 2;
+    }
+    return levels;
+}
+
+std::vector<std::vector<int>> alike_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels) {
+    const std::vector<Sketch> all = sketches(pixels, stride, levels);
+    std::vector<int> group(kTiles, -1);
+    std::vector<std::vector<int>> groups;
+    for (int first = 0; first < kTiles; ++first) {
+        if (group[first] >= 0) continue;
+        std::vector<int> members{first};
+        group[first] = static_cast<int>(groups.size());
+        for (std::size_t m = 0; m < members.size(); ++m)  // grows as alike tiles are found
+            for (int t = first + 1; t < kTiles; ++t)
+                if (group[t] < 0 && alike(all[members[m]], all[t])) {
+                    group[t] = group[first];
+                    members.push_back(t);
+                }
+        std::sort(members.begin(), members.end());
+        groups.push_back(members);
+    }
+    std::erase_if(groups, [](const std::vector<int>& g) { return g.size() < 2; });
+    return groups;
+}
+
+std::vector<int> flat_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels) {
+    std::vector<int> found;
+    for (int t = 0; t < kTiles; ++t)
+        if (flat(sketch(pixels, stride, levels, t))) found.push_back(t);
+    return found;
+}
 
 double tile_detail(const std::uint8_t* pixels, int stride, const std::uint8_t* levels, int tile) {
     constexpr int kAcross = kTileWidth / 2, kDown = kTileHeight / 2;

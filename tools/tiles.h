@@ -2,7 +2,11 @@
 // two may look alike.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
+
+#include "picture.h"
 
 namespace tools {
 
@@ -14,6 +18,11 @@ struct TilePair {
     int a, b;
     double difference;
 };
+
+using Levels = std::array<std::uint8_t, 768>;
+
+// A palette as the screen shows it: 256 RGB triples of 6-bit levels.
+Levels six_bit_levels(const Palette& palette);
 
 // The mean over a tile's pixels and their three components of the absolute difference
 // between tiles a and b, in the screen's 6-bit levels (0-63). `pixels` is a 640x480
@@ -28,5 +37,12 @@ double tile_detail(const std::uint8_t* pixels, int stride, const std::uint8_t* l
 
 // The two tiles that look most alike.
 TilePair closest_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
+
+// What makes a level unplayable, judged as a player sees the tiles: by the mean colours of
+// 8x8 squares, so that dithering and grain count for nothing.
+// Tiles that can't be told apart (each group holds tiles alike to one another in a chain),
+// in order, and tiles that are one colour all over.
+std::vector<std::vector<int>> alike_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
+std::vector<int> flat_tiles(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
 
 }  // namespace tools

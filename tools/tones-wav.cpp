@@ -2,55 +2,49 @@
 // to tones.log) to a WAV file with the same sound the game makes in its window.
 //   tones-wav [--rate N] tones.log out.wav
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
-#include "platform/sound.h"
+#include "cli.h"
+#include "files.h"
+#include "sound.h"
 
 namespace {
 
 namespace sound = platform::sound;
 
 constexpr std::int64_t kTailUs = 200000;  // after the last change, to hear its ramp end
+constexpr const char* kUsage = "usage: tones-wav [--rate N] tones.log out.wav";
 
-bool read_log(const char* path, std::vector<sound::Change>& changes) {
-    std::FILE* f = std::fopen(path, "r");
-    if (f == nullptr) return false;
+void read_log(const char* path, std::vector<sound::Change>& changes) {
+    platform::files::File f(std::fopen(path, "r"));
+    if (!f) throw std::runtime_error(std::string(path) + " cannot be read");
     long long us = 0;
     int divisor = 0;
-    while (std::fscanf(f, "%lld %d", &us, &divisor) == 2) {
+    while (std::fscanf(f.get(), "%lld %d", &us, &divisor) == 2) {
         if (!changes.empty() && us < changes.back().us) break;  // a log only goes forward
         changes.push_back({us, divisor});
     }
-    bool whole = std::feof(f) != 0;
-    std::fclose(f);
-    return whole;
-}
-
-int usage() {
-    std::fprintf(stderr, "usage: tones-wav [--rate N] tones.log out.wav\n");
-    return 2;
+    if (std::feof(f.get()) == 0) throw std::runtime_error(std::string(path) + " is not a speaker log");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rate = 48000;
-    int first = 1;
-    if (argc == 5 && std::strcmp(argv[1], "--rate") == 0) {
-        rate = std::atoi(argv[2]);
-        first = 3;
-    }
-    if (argc - first != 2 || rate < 8000 || rate > 192000) return usage();
-    std::vector<sound::Change> changes;
-    if (!read_log(argv[first], changes)) {
-        std::fprintf(stderr, "tones-wav: %s is not a readable speaker log\n", argv[first]);
-        return 1;
-    }
-    if (!sound::write_wav(argv[first + 1], sound::render_changes(changes, rate, kTailUs), rate)) {
-        std::fprintf(stderr, "tones-wav: cannot write %s\n", argv[first + 1]);
-        return 1;
-    }
-    return 0;
+    return tools::run("tones-wav", [&] {
+        long rate = 48000;
+        int first = 1;
+        if (argc > 2 && std::strcmp(argv[1], "--rate") == 0) {
+            rate = tools::whole_number("--rate", argv[2], 8000, 192000);
+            first = 3;
+        }
+        if (argc - first != 2) throw std::runtime_error(kUsage);
+        std::vector<sound::Change> changes;
+        read_log(argv[first], changes);
+        const int r = static_cast<int>(rate);
+        if (!sound::write_wav(argv[first + 1], sound::render_changes(changes, r, kTailUs), r))
+            throw std::runtime_error(std::string(argv[first + 1]) + " cannot be written");
+    });
 }

@@ -1,4 +1,4 @@
 // brin: the game in an SDL window.
-#include "game/brin.h"
+#include "brin.h"
 
 int main() { brin::brin_main(); }

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "sim.h"
 
 namespace {

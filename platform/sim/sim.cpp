@@ -1,17 +1,17 @@
 #include "sim.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <map>
 #include <memory>
 #include <stdexcept>
 
-#include "../machine.h"
+#include "files.h"
+#include "machine.h"
 
 namespace sim {
 namespace {
 
+namespace files = platform::files;
 namespace machine = platform::machine;
 
 Options options;
@@ -51,16 +51,11 @@ void log_tone(int divisor) {
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 bool write_bytes(const std::string& path, const unsigned char* data, std::size_t size) {
-    File f(std::fopen(path.c_str(), "wb"));
+    files::File f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     bool ok = std::fwrite(data, 1, size, f.get()) == size;
-    return std::fclose(f.release()) == 0 && ok;
+    return files::close(f) && ok;
 }
 
 }  // namespace
@@ -115,7 +110,7 @@ const std::vector<PortAccess>& port_log() { return ports; }
 const unsigned char* vram() { return machine::screen_memory(); }
 
 unsigned char pixel(int x, int y) {
-    return machine::screen_memory()[(static_cast<unsigned>(x) + 640u * static_cast<unsigned>(y)) & 0x7FFFF];
+    return machine::screen_memory()[(static_cast<unsigned>(x) + unsigned(machine::kWidth) * static_cast<unsigned>(y)) & 0x7FFFF];
 }
 
 const unsigned char* palette() { return machine::palette_registers(); }
@@ -123,43 +118,22 @@ const unsigned char* palette() { return machine::palette_registers(); }
 long palette_loads() { return machine::palette_loads(); }
 
 bool write_png(const std::string& path) {
-    File f(std::fopen(path.c_str(), "wb"));
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    std::vector<png_byte> row(3 * machine::kWidth);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, f.get());
-    png_set_IHDR(png, info, machine::kWidth, machine::kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
     const unsigned char* screen = machine::screen_memory();
-    for (int y = 0; y < machine::kHeight; ++y) {
-        for (int x = 0; x < machine::kWidth; ++x) {
-            std::uint32_t c = machine::rgb_of(screen[y * machine::kWidth + x]);
-            row[3 * x] = static_cast<png_byte>(c >> 16);
-            row[3 * x + 1] = static_cast<png_byte>(c >> 8);
-            row[3 * x + 2] = static_cast<png_byte>(c);
-        }
-        png_write_row(png, row.data());
+    std::vector<unsigned char> rgb(3 * machine::kWidth * machine::kHeight);
+    for (int i = 0; i < machine::kWidth * machine::kHeight; ++i) {
+        std::uint32_t c = machine::rgb_of(screen[i]);
+        rgb[3 * i] = static_cast<unsigned char>(c >> 16);
+        rgb[3 * i + 1] = static_cast<unsigned char>(c >> 8);
+        rgb[3 * i + 2] = static_cast<unsigned char>(c);
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f.release()) == 0;
+    return files::write_png(path, machine::kWidth, machine::kHeight, rgb.data());
 }
 
 bool write_vram(const std::string& path) {
     return write_bytes(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
 }
 
-bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), 768); }
+bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), machine::kPaletteBytes); }
 
 }  // namespace sim
 

@@ -1,4 +1,4 @@
 // brin: the game in a web page.
-#include "game/brin.h"
+#include "brin.h"
 
 int main() { brin::brin_main(); }

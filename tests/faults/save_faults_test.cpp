@@ -2,8 +2,8 @@
 // process is killed between two of them. Afterwards max.pun is the old file or the new one,
 // byte for byte, and a failed save was shown to the player. The faults come from a shim
 // preloaded into brin-sim; the game itself is the one the players get.
-#include "tests/scenario/game_files.h"
-#include "tests/support.h"
+#include "scenario/game_files.h"
+#include "support.h"
 
 using namespace scenario;
 

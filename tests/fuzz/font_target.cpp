@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "input_file.h"
-#include "tests/fresh_machine.h"
+#include "fresh_machine.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/fresh_machine.h"
-#include "platform/machine.h"
+#include "fresh_machine.h"
+#include "machine.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // 1023, around and past every edge of screen memory. (Far above the screen a tall picture
 // only costs time: its rows are decoded and dropped.)
 #include "input_file.h"
-#include "tests/fresh_machine.h"
+#include "fresh_machine.h"
 
 namespace {
 

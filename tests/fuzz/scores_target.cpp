@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/brin.h"
+#include "brin.h"
 #include "input_file.h"
-#include "tests/fresh_machine.h"
+#include "fresh_machine.h"
 
 namespace {
 

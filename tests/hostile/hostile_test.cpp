@@ -6,8 +6,8 @@
 #include <array>
 #include <vector>
 
-#include "tests/scenario/game_files.h"
-#include "tests/support.h"
+#include "scenario/game_files.h"
+#include "support.h"
 
 using namespace scenario;
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tests/support.h"
+#include "support.h"
 
 namespace scenario {
 namespace {

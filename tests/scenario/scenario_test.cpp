@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "game_files.h"
-#include "tests/support.h"
+#include "support.h"
 
 using namespace scenario;
 

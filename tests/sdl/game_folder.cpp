@@ -2,6 +2,6 @@
 // for the tests that play the real brin.
 #include <cstdio>
 
-#include "tests/scenario/game_files.h"
+#include "scenario/game_files.h"
 
 int main() { std::puts(scenario::game_folder().c_str()); }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sound.h"
-#include "tests/support.h"
+#include "sound.h"
+#include "support.h"
 
 namespace sound = platform::sound;
 

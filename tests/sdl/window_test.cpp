@@ -13,8 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "lib/vora256.h"
-#include "platform/platform.h"
+#include "vora256.h"
+#include "console_bytes.h"
+#include "platform.h"
 
 namespace {
 
@@ -40,19 +41,7 @@ protected:
     void TearDown() override { vora256::mode(0); }
 
     // The key bytes waiting on "standard input" after a poll.
-    static std::vector<int> take_bytes() {
-        fd_set in;
-        FD_ZERO(&in);
-        FD_SET(0, &in);
-        timeval none{};
-        std::vector<int> bytes;
-        unsigned char b = 0;
-        while (platform::select(1, &in, nullptr, nullptr, &none) == 1 && platform::read(0, &b, 1) == 1) {
-            bytes.push_back(b);
-            FD_SET(0, &in);
-        }
-        return bytes;
-    }
+    static std::vector<int> take_bytes() { return test::take_bytes(); }
 
     static void key(SDL_Scancode code, bool down, Uint16 mod = 0, Uint8 repeat = 0) {
         SDL_Event e{};
@@ -148,6 +137,11 @@ TEST_F(Window, AltEnterIsKeptFromTheGameAndLosingFocusReleasesHeldKeys) {
     key(SDL_SCANCODE_RETURN, true, KMOD_LALT);
     key(SDL_SCANCODE_RETURN, false, KMOD_LALT);
     EXPECT_TRUE(take_bytes().empty());
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    // AltGr+Enter is the game's Enter, as on the console.
+    key(SDL_SCANCODE_RETURN, true, KMOD_RALT);
+    key(SDL_SCANCODE_RETURN, false, KMOD_RALT);
+    EXPECT_EQ(take_bytes(), (std::vector<int>{28, 28 | 0x80}));
     EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
 
     key(SDL_SCANCODE_LSHIFT, true);

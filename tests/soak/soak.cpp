@@ -20,9 +20,9 @@
 #include <cstring>
 #include <string>
 
-#include "game/brin.h"
-#include "platform/sim/sim.h"
-#include "tests/scenario/game_files.h"
+#include "brin.h"
+#include "sim.h"
+#include "scenario/game_files.h"
 
 using namespace scenario;
 

@@ -1,0 +1,22 @@
+// Files the simulator and the tools write: a FILE that closes itself, and pictures as PNG.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace platform::files {
+
+struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, Closer>;
+
+// Closes the file: true when all that was written to it went through without an error.
+bool close(File& f);
+
+// A width x height picture of 8-bit red-green-blue triples, row by row, as a PNG file;
+// false when it can't be written.
+bool write_png(const std::string& path, int width, int height, const unsigned char* rgb);
+
+}  // namespace platform::files
