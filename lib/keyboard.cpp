@@ -147,6 +147,7 @@ void inputc(int x, int y, const char* text) {
     int px = x + cell * static_cast<int>(strnlen(text, kPromptMax));
     int n = 0;
     int last = 0;
+    platform::line_input(true);
     while (last != '\n') {  // Tab ends the line once it is drawn and stored
         int c = inkey();
         if (c == '\r' || c == 27) break;
@@ -168,6 +169,7 @@ void inputc(int x, int y, const char* text) {
         last = c;
     }
     VARI[n] = 0;
+    platform::line_input(false);
 }
 
 long inputn(int x, int y, const char* text) {

@@ -111,7 +111,7 @@ private:
 };
 
 bool open_picture(const char* path) {
-    pf = std::fopen(path, "rb");
+    pf = abre_datos(path);
     return pf != nullptr;
 }
 

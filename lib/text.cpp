@@ -65,7 +65,7 @@ void magnified(int x, int y, int code) {
 }  // namespace
 
 void loadfont(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = abre_datos(path);
     if (f == nullptr) return;
     if (std::fread(VARI, 1, 1, f) == 1) {
         if (VARI[0] == 'S') {

@@ -92,6 +92,12 @@ void putblock(int slot, int x, int y);
 void getz(int slot, int x, int y, int bx, int by, int w, int h);
 void putz(int slot, int x, int y, int bx, int by, int w, int h);
 
+// ---- data files ----
+
+// A data file opened for reading ("rb"), or nullptr as for a missing file when it can't be
+// opened or is not a regular file (a FIFO, a device, a folder); never waits.
+std::FILE* abre_datos(const char* path);
+
 // ---- PCX pictures ----
 
 extern int CX;         // where loadpcx puts the picture's top-left pixel

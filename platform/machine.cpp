@@ -29,6 +29,7 @@ int mapped_page = 0;
 
 int current_mode = TEXT;
 bool keyboard_raw = false;
+bool line_reading = false;
 unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
 std::deque<std::uint8_t> keys;
@@ -180,6 +181,8 @@ int keyboard_init() {
 
 void keyboard_close() { keyboard_raw = false; }
 
+void line_input(bool reading) { line_reading = reading; }
+
 // ---- console ----
 
 int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval*) {
@@ -279,6 +282,7 @@ int sounding_divisor() { return speaker_state.sounding; }
 
 void push_key(std::uint8_t byte) { keys.push_back(byte); }
 bool key_waiting() { return !keys.empty(); }
+bool line_being_read() { return line_reading; }
 void drop_keys() { keys.clear(); }
 
 void mouse_device(int x, int y, int buttons) {
@@ -296,6 +300,7 @@ void reset() {
     mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;
+    line_reading = false;
     currentcontext = {};
     keys.clear();
     rat = Mouse{};

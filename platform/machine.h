@@ -49,6 +49,10 @@ int sounding_divisor();  // 0 when silent
 void push_key(std::uint8_t byte);
 bool key_waiting();
 void drop_keys();
+constexpr std::uint8_t kEnterKey = 28;
+// Whether the library is reading a line of text (platform::line_input). A request to quit
+// then ends the line with an Enter, and takes effect at the first poll after the line.
+bool line_being_read();
 
 // The mouse device: where it is and which buttons (4 left, 2 middle, 1 right) it holds.
 // The reported state follows it at each mouse_update, within the set ranges.

@@ -52,6 +52,10 @@ void keyboard_close();
 // The console: key bytes on standard input (descriptor 0 only).
 int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval* timeout);
 ssize_t read(int fd, void* buf, std::size_t count);
+// The library reads a line of text (true) or is done with it (false). A request to end the
+// program that comes meanwhile ends the line as Enter would, and the program at the first
+// poll after it: a name typed for the high scores is saved first.
+void line_input(bool reading);
 
 // The clock.
 int gettimeofday(timeval* tv, void* tz);

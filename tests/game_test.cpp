@@ -1,4 +1,6 @@
 // The game's board and high-score table, called directly on the simulator.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,21 +129,44 @@ protected:
         dir = test::temp_dir();
         old_dir = getcwd(nullptr, 0);
         ASSERT_EQ(chdir(dir.c_str()), 0);
-        std::memset(brin::puntos, 0, sizeof brin::puntos);
-        std::memset(brin::nombres, 0, sizeof brin::nombres);
+        start_up();  // no max.pun: an empty table
     }
     void TearDown() override {
         EXPECT_EQ(chdir(old_dir), 0);
         std::free(old_dir);
         test::Machine::TearDown();
     }
-    void table(std::initializer_list<int> scores, const char* names) {
+    // The table as the game reads it at start-up, from a fresh run's empty one.
+    static void start_up() {
+        std::memset(brin::puntos, 0, sizeof brin::puntos);
+        std::memset(brin::nombres, 0, sizeof brin::nombres);
+        brin::leer_puntos();
+    }
+    // A file of five scores with one-letter names.
+    static std::vector<unsigned char> table_file(std::initializer_list<int> scores, const char* names) {
+        std::vector<unsigned char> file(58, 0);
         int e = 0;
         for (int s : scores) {
-            brin::puntos[e] = static_cast<std::uint16_t>(s);
-            brin::nombres[e] = static_cast<unsigned char>(names[e]);  // one-letter names
+            file[2 * e] = static_cast<unsigned char>(s & 0xFF);
+            file[2 * e + 1] = static_cast<unsigned char>(s >> 8);
+            file[10 + e] = static_cast<unsigned char>(names[e]);
             ++e;
         }
+        return file;
+    }
+    void table(std::initializer_list<int> scores, const char* names) {
+        test::write_file("max.pun", table_file(scores, names));
+        start_up();
+    }
+    // What the table in memory holds, as its file would.
+    static std::vector<unsigned char> in_memory() {
+        std::vector<unsigned char> bytes(58);
+        for (int e = 0; e < 5; ++e) {
+            bytes[2 * e] = static_cast<unsigned char>(brin::puntos[e] & 0xFF);
+            bytes[2 * e + 1] = static_cast<unsigned char>(brin::puntos[e] >> 8);
+        }
+        std::copy(brin::nombres, brin::nombres + 48, bytes.begin() + 10);
+        return bytes;
     }
     std::string name(int e) const {
         std::string out;
@@ -188,7 +213,8 @@ TEST_F(Scores, EqualScoresStayAboveAndLowOrNegativeScoresNeverEnter) {
     brin::puntuar(0x10000 + 40000);  // low 16 bits negative
     EXPECT_EQ(scores(), (std::vector<int>{500, 400, 300, 300, 300}));
 
-    std::memset(brin::puntos, 0, sizeof brin::puntos);
+    std::remove("max.pun");
+    start_up();
     brin::puntuar(0);
     EXPECT_EQ(scores(), (std::vector<int>{0, 0, 0, 0, 0}));
 }
@@ -211,7 +237,9 @@ TEST_F(Scores, NamesKeepSevenCharactersAndTabOrEscapeEndThem) {
 TEST_F(Scores, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
     std::vector<unsigned char> old(58, 7);
     test::write_file("max.pun", old);
-    ASSERT_EQ(mkdir("max.pun.new", 0755), 0);  // the new file can't be made
+    // A stopped game holds the table's lock: after a few seconds the save gives up.
+    int held = open("max.pun.lock", O_RDONLY | O_CREAT, 0644);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
     std::memset(tabla, 0xFF, sizeof tabla);       // every glyph all ink
     type_name({Q, kEnter});
     int shown = -1;  // a pixel of the message, half a second in
@@ -220,7 +248,30 @@ TEST_F(Scores, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
     EXPECT_EQ(shown, 5);  // yellow on black, over the name entry
     EXPECT_EQ(test::read_file("max.pun"), old);
     EXPECT_EQ(brin::puntos[0], 10);  // kept in memory
-    rmdir("max.pun.new");
+    close(held);
+}
+
+// Two games of one table: the other one saved after this one read the file.
+TEST_F(Scores, AScoreSavedMeanwhileByAnotherGameIsKeptAndTheNewOneSortedIntoIt) {
+    table({40, 30, 20, 10, 5}, "ABCDE");
+    test::write_file("max.pun", table_file({40, 30, 25, 20, 10}, "ABxCD"));
+    type_name({Q, kEnter});
+    brin::puntuar(25);  // ties go below
+    EXPECT_EQ(scores(), (std::vector<int>{40, 30, 25, 25, 20}));
+    EXPECT_EQ(name(2) + name(3), "xq");
+    EXPECT_EQ(test::read_file("max.pun"), in_memory());  // the table shown is the one saved
+
+    test::write_file("max.pun", table_file({90, 80, 70, 60, 50}, "FGHIJ"));
+    type_name({W, kEnter});
+    brin::puntuar(26);  // entered this game's table, not the one on disk now
+    EXPECT_EQ(scores(), (std::vector<int>{90, 80, 70, 60, 50}));
+    EXPECT_EQ(test::read_file("max.pun"), table_file({90, 80, 70, 60, 50}, "FGHIJ"));
+
+    std::remove("max.pun");  // emptied meanwhile
+    type_name({E, kEnter});
+    brin::puntuar(55);
+    EXPECT_EQ(scores(), (std::vector<int>{55, 0, 0, 0, 0}));
+    EXPECT_EQ(test::read_file("max.pun"), in_memory());
 }
 
 TEST_F(Scores, ReadingTakesWhatTheFileHolds) {

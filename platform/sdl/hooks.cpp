@@ -35,6 +35,7 @@ void catch_quit_signals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);  // the terminal went away: as SIGTERM
 }
 
 // As Escape in a level: back to text mode, status 0.
@@ -42,6 +43,23 @@ void catch_quit_signals() {
     platform::keyboard_close();
     platform::vga_setmode(platform::TEXT);
     std::exit(0);
+}
+
+// A request to end ends the game at once, but a name being typed is ended first, as Enter
+// would, and the game ends at the poll after it, once the score is saved.
+void end_game_or_line() {
+    static bool enter_given = false;
+    if (!platform::machine::line_being_read()) leave();
+    if (enter_given) return;
+    enter_given = true;
+    platform::machine::push_key(platform::machine::kEnterKey);
+    platform::machine::push_key(platform::machine::kEnterKey | 0x80);
+}
+
+std::int64_t wall_us() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
 }
 
 // Without a display SDL falls back on drivers that show nothing; only a test asks for those.
@@ -62,15 +80,17 @@ void poll(Poll what) {
     sdl::note_poll(what == Poll::mouse);
     bool input = sdl::pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
-    if (sdl::quit_requested()) sdl::leave();
+    if (sdl::quit_requested()) sdl::end_game_or_line();
     sdl::present_if_due(sdl::steady_us());
     sdl::rest_if_idle(input);
 }
 
+// The monotonic clock, set to the time of day once: setting the system's clock while the
+// game runs moves neither its countdown nor its pauses.
 timeval now() {
-    timeval tv{};
-    ::gettimeofday(&tv, nullptr);
-    return tv;
+    static const std::int64_t wall_minus_steady_us = sdl::wall_us() - sdl::steady_us();
+    std::int64_t us = sdl::steady_us() + wall_minus_steady_us;
+    return {static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
 }
 
 bool open_display() {

@@ -166,8 +166,7 @@ bool pump_events() {
 // the next event. So wait for the first of them, on the window's events: an event ends the
 // wait at once, and the others are at most the rest of a millisecond late.
 void rest_if_idle(bool input) {
-    timeval tv{};
-    ::gettimeofday(&tv, nullptr);
+    timeval tv = machine::now();
     std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
     bool idle = !input && centisecond == last_centisecond;
     last_centisecond = centisecond;

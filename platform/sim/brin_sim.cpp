@@ -3,7 +3,8 @@
 //   brin-sim [--script FILE] [--out DIR] [--limit SECONDS] [--quantum-us N]
 //            [--start SECONDS] [--no-vga] [--no-mouse]
 //
-// Script lines are `TIME COMMAND [ARGS]` (TIME in virtual seconds, never decreasing):
+// Script lines are `TIME COMMAND [ARGS]` (TIME in virtual seconds, never decreasing, a year
+// at most, as is --limit):
 //   press K | release K | key K    key byte K (1-127), K + 128, or both
 //   mouse X Y B                    the mouse from now on (B: 4 left, 2 middle, 1 right)
 //   shot NAME                      NAME.png, NAME.vram and NAME.pal in the output folder
@@ -27,6 +28,7 @@ namespace {
 
 constexpr int kUsage = 64;  // bad command line or script
 constexpr int kOutOfTime = 2;
+constexpr double kYear = 365.0 * 24 * 3600;  // the longest virtual time a run may name
 
 struct Settings {
     sim::Options options;
@@ -44,12 +46,13 @@ std::FILE* tones_file = nullptr;
     std::exit(kUsage);
 }
 
-bool parse_number(const std::string& text, double& value) {
+// Virtual seconds, from 0 to a year: beyond that the microseconds would not fit.
+bool parse_seconds(const std::string& text, double& value) {
     if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     value = std::strtod(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && std::isfinite(value);
+    return errno == 0 && *end == '\0' && std::isfinite(value) && value >= 0 && value <= kYear;
 }
 
 bool parse_int(const std::string& text, long lo, long hi, long& value) {
@@ -75,7 +78,8 @@ Settings parse_arguments(int argc, char** argv) {
         } else if (arg == "--out") {
             s.out = value();
         } else if (arg == "--limit") {
-            if (!parse_number(value(), number) || number <= 0) usage("--limit takes a positive number of seconds");
+            if (!parse_seconds(value(), number) || number <= 0)
+                usage("--limit takes a positive number of seconds, a year at most");
             s.options.limit_seconds = number;
         } else if (arg == "--quantum-us") {
             if (!parse_int(value(), 1, 1000000, whole)) usage("--quantum-us takes a whole number from 1 to 1000000");
@@ -175,7 +179,8 @@ void load_script(const std::string& path) {
         std::string time_text, command;
         if (!(words >> time_text)) continue;
         double seconds = 0;
-        if (!parse_number(time_text, seconds) || seconds < 0) bad_line(path, number, "bad time '" + time_text + "'");
+        if (!parse_seconds(time_text, seconds))
+            bad_line(path, number, "bad time '" + time_text + "': seconds from 0 to a year");
         if (seconds < last) bad_line(path, number, "time goes back");
         last = seconds;
         if (!(words >> command)) bad_line(path, number, "no command");

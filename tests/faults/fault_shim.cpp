@@ -3,11 +3,13 @@
 //
 //   open | write | fsync | rename          that call fails (write: half the bytes go
 //                                          out, then the disk is full)
+//   open-denied                            the folder takes no new file (EACCES)
+//   pause-after-open                       a 50 ms pause, as a slow disk would make
 //   kill-after-open | kill-in-write | kill-after-write | kill-after-fsync |
 //   kill-after-close | kill-after-rename   SIGKILL at that point
 //
-// Only the new table's file max.pun.new and its descriptor are touched; every other call
-// goes straight on to the C library.
+// Only the new table's file (max.pun.new followed by what makes its name unique) and its
+// descriptor are touched; every other call goes straight on to the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -39,7 +42,8 @@ int fail(int error) {
 
 bool is_new_table(const char* path) {
     const char* base = std::strrchr(path, '/');
-    return std::strcmp(base != nullptr ? base + 1 : path, "max.pun.new") == 0;
+    const char prefix[] = "max.pun.new";
+    return std::strncmp(base != nullptr ? base + 1 : path, prefix, sizeof prefix - 1) == 0;
 }
 
 // The C library's own function of that name.
@@ -51,10 +55,15 @@ Function next(const char* name) {
 int open_new_table(const char* path, int flags, mode_t mode) {
     static const auto real = next<int (*)(const char*, int, ...)>("open");
     if (!is_new_table(path)) return real(path, flags, mode);
-    if (fault_is("open")) return fail(EACCES);
+    if (fault_is("open")) return fail(EIO);
+    if (fault_is("open-denied")) return fail(EACCES);
     int fd = real(path, flags, mode);
     new_table_fd = fd;
     kill_if("kill-after-open");
+    if (fault_is("pause-after-open")) {
+        timespec pause{0, 50000000};
+        nanosleep(&pause, nullptr);
+    }
     return fd;
 }
 

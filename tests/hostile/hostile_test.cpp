@@ -2,8 +2,11 @@
 // countdown run out and shows the high-score table. The game must come through every one
 // (a sanitizer build turns any stray read or write into a failed run) and show what the
 // files hold as far as they hold it.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 #include "scenario/game_files.h"
@@ -62,7 +65,9 @@ protected:
     // cleanly, the level times out on time, and the table's frame is drawn.
     void play_through() {
         double table = black_out + 11.5;
-        run = play(folder, at(kPlaying, "shot level") + at(table, "shot table") + at(table + 0.1, "end"));
+        // A time limit, should a file make the game wait.
+        run = play(folder, at(kPlaying, "shot level") + at(table, "shot table") + at(table + 0.1, "end"), "",
+                   "timeout -s KILL 120");
         ASSERT_EQ(run.status, 0) << run.stderr_text;
         EXPECT_NEAR(tone_time(run, kBlackOut, kPlaying), black_out, 0.01);
         level = shot(run, "level");
@@ -269,5 +274,30 @@ TEST_P(HostileScores, TheTableShowsWhatTheFileHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileScores, ::testing::ValuesIn(scores_cases()), case_name<ScoresCase>);
+
+// ---- FIFOs in the place of data files: each counts as missing, and nothing waits on it ----
+
+struct FifoCase {
+    const char* name;
+    const char* file;
+};
+
+class HostileFifo : public Hostile, public ::testing::WithParamInterface<FifoCase> {};
+
+TEST_P(HostileFifo, AFifoIsAMissingFile) {
+    std::string path = folder + GetParam().file;
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0666), 0);
+    play_through();
+    std::array<int, 20> cells = board(level);
+    int tiles = static_cast<int>(std::count_if(cells.begin(), cells.end(), [](int p) { return p >= 0 && p < 20; }));
+    if (std::string(GetParam().file) == "topaz.fon") expect_table(prefix(long_scores(), 58), Bytes(2040, 0));
+    EXPECT_EQ(tiles, std::string(GetParam().file) == "1.pcx" ? 0 : 20);  // the level's picture, or none
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFifo,
+                         ::testing::Values(FifoCase{"level_picture", "1.pcx"}, FifoCase{"title_graphics", "brin.pcx"},
+                                           FifoCase{"font", "topaz.fon"}),
+                         case_name<FifoCase>);
 
 }  // namespace

@@ -101,20 +101,54 @@ std::string at(double t, const std::string& command) {
     return line.str();
 }
 
-Played play(const std::string& folder, const std::string& script, const std::string& arguments,
-            const std::string& environment) {
-    std::ofstream(folder + "script.txt") << script;
+namespace {
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The shell commands of one run, in a file of their own so that the shell running them is
+// the process that becomes brin-sim; the run's exit status goes to NAME/status.
+std::string run_command(const Launch& r, const std::string& script_file) {
+    std::ofstream(r.folder + script_file) << r.script;
+    std::string environment = r.environment.empty() ? "" : "env " + r.environment + " ";
+    std::ofstream(r.folder + r.name + ".sh")
+        << "cd " << quoted(r.folder) << " && rm -rf " << quoted(r.name) << " && mkdir " << quoted(r.name) << " || exit 1\n"
+        << (r.before.empty() ? "" : r.before + " || exit 1\n") << "exec " << environment << "'" BRIN_SIM "' --script "
+        << quoted(script_file) << " --out " << quoted(r.name) << " " << r.arguments << " > " << quoted(r.name + "/stdout.txt")
+        << " 2> " << quoted(r.name + "/stderr.txt") << "\n";
+    return "sh " + quoted(r.folder + r.name + ".sh") + "; echo $? > " + quoted(r.folder + r.name + "/status");
+}
+
+Played result_of(const Launch& r) {
     Played run;
-    run.out = folder + "out/";
-    std::string command = "cd '" + folder + "' && rm -rf out && mkdir out && " + environment + " '" BRIN_SIM
-                          "' --script script.txt --out out " + arguments + " > out/stdout.txt 2> out/stderr.txt";
-    int status = std::system(command.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    Bytes text = read(run.out + "stdout.txt");
+    run.out = r.folder + r.name + "/";
+    Bytes text = read(run.out + "status");
+    std::string status(text.begin(), text.end());
+    run.status = status.empty() ? -1 : std::stoi(status);
+    text = read(run.out + "stdout.txt");
     run.stdout_text.assign(text.begin(), text.end());
     text = read(run.out + "stderr.txt");
     run.stderr_text.assign(text.begin(), text.end());
     return run;
+}
+
+}  // namespace
+
+Played play(const std::string& folder, const std::string& script, const std::string& arguments,
+            const std::string& environment) {
+    Launch r{folder, "out", script, arguments, environment, ""};
+    std::string command = run_command(r, "script.txt");
+    if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
+    return result_of(r);
+}
+
+std::vector<Played> play_together(const std::vector<Launch>& runs) {
+    std::string command;
+    for (const Launch& r : runs) command += "(" + run_command(r, r.name + ".txt") + ") &\n";
+    command += "wait\n";
+    if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
+    std::vector<Played> played;
+    for (const Launch& r : runs) played.push_back(result_of(r));
+    return played;
 }
 
 Screen shot(const Played& run, const std::string& name) {
@@ -178,6 +212,75 @@ long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink) {
     return text.empty() || text == "-" ? -1 : std::stol(text);
 }
 
+bool save_error_shown(const Screen& screen) {
+    static const Bytes glyphs = test::test_glyphs();
+    constexpr int kYellow = 5;  // where the test pictures keep it
+    const std::string message = "Error archivo MAX.PUN";
+    for (std::size_t k = 0; k < message.size(); ++k)
+        if (!shows_glyph(screen, 1 + 16 * static_cast<int>(k), 1, 2, 2, kYellow, &glyphs[8 * static_cast<std::size_t>(message[k])]))
+            return false;
+    return true;
+}
+
+Bytes shown_table(const Screen& screen) {
+    static const Bytes glyphs = test::test_glyphs();
+    Bytes table(58, 0);
+    for (int i = 0; i < 5; ++i) {
+        int y = 160 + 16 * i, ink = i + 2;  // the rows of the table, each in its colour
+        for (int j = 0; j < 8; ++j) {
+            int code = 0;
+            while (code < 255 && !shows_glyph(screen, 210 + 16 * j, y, 2, 2, ink, &glyphs[8 * static_cast<std::size_t>(code)]))
+                ++code;
+            if (code == 255) return {};
+            table[10 + 6 * static_cast<std::size_t>(j) + static_cast<std::size_t>(i)] = static_cast<unsigned char>(code);
+        }
+        long score = read_number(screen, 388, y, 2, 2, ink);
+        if (score < 0) return {};
+        table[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(score & 0xFF);
+        table[2 * static_cast<std::size_t>(i) + 1] = static_cast<unsigned char>(score >> 8);
+    }
+    return table;
+}
+
+Bytes without_swap_column(Bytes file) {
+    file.resize(58, 0);
+    for (std::size_t at = 15; at < 58; at += 6) file[at] = 0;
+    return file;
+}
+
+namespace {
+
+std::vector<Entry> entries_of(const Bytes& table) {
+    std::vector<Entry> entries;
+    for (std::size_t e = 0; e < 5; ++e) {
+        Entry entry{table[2 * e] | table[2 * e + 1] << 8, ""};
+        for (std::size_t r = 0; r < 8 && table[10 + 6 * r + e] != 0; ++r) entry.name += static_cast<char>(table[10 + 6 * r + e]);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+}  // namespace
+
+Bytes table_file(const std::vector<Entry>& entries) {
+    Bytes table(58, 0);
+    for (std::size_t e = 0; e < entries.size() && e < 5; ++e) {
+        table[2 * e] = static_cast<unsigned char>(entries[e].score & 0xFF);
+        table[2 * e + 1] = static_cast<unsigned char>(entries[e].score >> 8);
+        for (std::size_t r = 0; r < entries[e].name.size() && r < 8; ++r)
+            table[10 + 6 * r + e] = static_cast<unsigned char>(entries[e].name[r]);
+    }
+    return table;
+}
+
+Bytes with_entry(const Bytes& table, const Entry& entry) {
+    std::vector<Entry> entries = entries_of(table);
+    if (entry.score <= entries[4].score) return without_swap_column(table);
+    entries[4] = entry;
+    for (std::size_t k = 4; k > 0 && entries[k - 1].score < entries[k].score; --k) std::swap(entries[k - 1], entries[k]);
+    return table_file(entries);
+}
+
 std::vector<std::pair<long long, int>> tones(const Played& run) {
     std::ifstream in(run.out + "tones.log");
     std::vector<std::pair<long long, int>> out;
@@ -216,12 +319,12 @@ std::string name_then_enter(double t, const std::string& name) {
     return type(t, name) + at(t + 0.2 + 0.1 * static_cast<double>(name.size()), "key " + std::to_string(kEnter));
 }
 
-Plan plan_game(const std::string& folder, double playing) {
+Plan plan_game(const std::string& folder, double playing, const std::string& arguments) {
     Plan p;
-    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"));
+    Played look = play(folder, at(playing, "shot shuffled") + at(playing, "end"), arguments);
     EXPECT_EQ(look.status, 0);
     p.clicks = solving_clicks(board(shot(look, "shuffled")), playing + 1, &p.solved);
-    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"));
+    Played whole = play(folder, p.clicks + at(p.solved + 100, "end"), arguments);
     p.black_out = tone_time(whole, 100, p.solved + 20);
     EXPECT_GT(p.black_out, p.solved + 60);
     // 20 cells of 16 cs, the game-over image for 3 s, fade out and in, and a margin.

@@ -44,6 +44,20 @@ std::string at(double t, const std::string& command);
 Played play(const std::string& folder, const std::string& script, const std::string& arguments = "",
             const std::string& environment = "");
 
+// One of several runs of brin-sim at once: its script goes to folder/NAME.txt, its outputs to
+// folder/NAME/. `before` is shell commands run in the folder by the process that then becomes
+// brin-sim (its $$ is brin-sim's process id); `arguments` and `environment` as for play.
+struct Launch {
+    std::string folder;
+    std::string name;
+    std::string script;
+    std::string arguments;
+    std::string environment;
+    std::string before;
+};
+// Starts them all together and waits for all; the results in the same order.
+std::vector<Played> play_together(const std::vector<Launch>& runs);
+
 Bytes read(const std::string& path);
 void write(const std::string& path, const Bytes& bytes);
 
@@ -77,6 +91,28 @@ bool shows_glyph(const Screen& screen, int x, int y, int fx, int fy, int ink, co
 // glyph by glyph with the test font; -1 if a cell matches no digit or minus sign.
 long read_number(const Screen& screen, int x, int y, int fx, int fy, int ink);
 
+// Whether "Error archivo MAX.PUN" shows at (1, 1), 2x, in yellow: a save that failed,
+// over the name entry.
+bool save_error_shown(const Screen& screen);
+
+// The high-score table a screen shows, as the 58 bytes of its file with the swap column
+// (offsets 15, 21, ... 57) zero; read back with the test font. Empty when a cell of it
+// shows no glyph or a score no number.
+Bytes shown_table(const Screen& screen);
+// A table file as the game reads it (the first 58 bytes, zero past its end) with the swap
+// column zero, to compare with a table shown.
+Bytes without_swap_column(Bytes file);
+
+// A table file of entries (score, name), best first, with the swap column zero.
+struct Entry {
+    int score;
+    std::string name;
+};
+Bytes table_file(const std::vector<Entry>& entries);
+// The table with an entry sorted in as the game does it: the entry takes the fifth place
+// if it beats it and rises above lower scores, staying below equal ones.
+Bytes with_entry(const Bytes& table, const Entry& entry);
+
 // The tones.log of a run as (microseconds, divisor) pairs.
 std::vector<std::pair<long long, int>> tones(const Played& run);
 // First moment, in seconds, of a tone with this divisor at or after `from`; -1 if none.
@@ -94,7 +130,8 @@ struct Plan {
     double black_out = 0;   // negro(1)'s tone, in the game-over sequence
     double name_entry = 0;  // the name can be typed from here on
 };
-// Works the plan out from two runs in `folder`, whose first level is played from `playing`.
-Plan plan_game(const std::string& folder, double playing);
+// Works the plan out from two runs in `folder`, whose first level is played from `playing`,
+// with extra arguments for brin-sim that the game will be played with.
+Plan plan_game(const std::string& folder, double playing, const std::string& arguments = "");
 
 }  // namespace scenario

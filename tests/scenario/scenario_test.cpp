@@ -1,6 +1,8 @@
 // Whole games on brin-sim, played from scripts as a player would: look at the screen,
 // work out the swaps, and play them.
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "game_files.h"
 #include "support.h"
@@ -161,9 +163,12 @@ TEST_F(Game, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
     old[10] = 'z';
     write(folder + "max.pun", old);
     Plan p = plan_game(folder, kPlayWithFile);
-    ASSERT_EQ(mkdir((folder + "max.pun.new").c_str(), 0755), 0);  // the new file can't be made
+    // A stopped game holds the table's lock: after a few seconds the save gives up.
+    int held = open((folder + "max.pun.lock").c_str(), O_RDONLY | O_CREAT, 0644);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
     Played run = play(folder, p.clicks + name_then_enter(p.name_entry, "q") + at(p.name_entry + 1.5, "shot failed") +
                                at(p.name_entry + 2, "end"));
+    close(held);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(read(folder + "max.pun"), old);
     // "Error archivo MAX.PUN" at (1, 1) in yellow on black over the name entry.
@@ -194,6 +199,16 @@ TEST_F(Game, BadScriptsAndArgumentsAreRefusedWithTheLine) {
     EXPECT_NE(run.stderr_text.find("script.txt:2:"), std::string::npos) << run.stderr_text;
     run = play(folder, "1 key 200\n");
     EXPECT_EQ(run.status, 64);
+    for (const char* time : {"1e300", "inf", "nan", "31536001", "-1"}) {  // a year is 31536000 s
+        run = play(folder, "1 key 5\n" + std::string(time) + " key 6\n");
+        EXPECT_EQ(run.status, 64) << time;
+        EXPECT_NE(run.stderr_text.find("script.txt:2:"), std::string::npos) << run.stderr_text;
+    }
+    for (const char* limit : {"1e300", "inf", "-5", "0"}) {
+        run = play(folder, "", std::string("--limit ") + limit);
+        EXPECT_EQ(run.status, 64) << limit;
+        EXPECT_NE(run.stderr_text.find("--limit"), std::string::npos) << run.stderr_text;
+    }
     run = play(folder, "", "--quantum-us zero");
     EXPECT_EQ(run.status, 64);
     run = play(folder, "", "--limit 5");

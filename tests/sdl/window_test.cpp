@@ -5,14 +5,19 @@
 #include <SDL.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "brin.h"
 #include "vora256.h"
 #include "console_bytes.h"
 #include "platform.h"
@@ -283,7 +288,7 @@ TEST_F(Window, CloseButtonAndTerminationSignalsEndWithStatusZeroAtTheNextPoll) {
             std::abort();  // not reached
         },
         ::testing::ExitedWithCode(0), "");
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         EXPECT_EXIT(
             {
                 std::raise(signal);
@@ -292,6 +297,72 @@ TEST_F(Window, CloseButtonAndTerminationSignalsEndWithStatusZeroAtTheNextPoll) {
                 std::abort();
             },
             ::testing::ExitedWithCode(0), "still running");
+    }
+}
+
+// How a player asks the game to end: the window's close button (0) or a signal.
+void ask_to_end(int how) {
+    if (how != 0) {
+        std::raise(how);
+        return;
+    }
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+}
+
+// A request to end while a line is typed (a high score's name) ends the line as Enter would,
+// keeping what was typed; the program ends at the first poll after the line.
+TEST_F(Window, ARequestToEndWhileALineIsTypedEndsTheLineFirst) {
+    for (int how : {0, SIGINT, SIGTERM, SIGHUP}) {
+        EXPECT_EXIT(
+            {
+                key(SDL_SCANCODE_Q, true);
+                key(SDL_SCANCODE_Q, false);
+                ask_to_end(how);
+                vora256::inputc(0, 0, "");
+                std::fprintf(stderr, "line '%s'\n", vora256::VARI);
+                vora256::Ctime();
+                std::abort();
+            },
+            ::testing::ExitedWithCode(0), "line 'q'")
+            << "asked by " << how;
+    }
+}
+
+// The same in the game: the score with the name typed so far is saved, then the game ends.
+TEST_F(Window, ARequestToEndAtTheHighScoresNamePromptSavesTheScoreThenEnds) {
+    // The death test's child runs this test again; it finds the folder in its environment.
+    if (std::getenv("BRIN_NAME_PROMPT_FOLDER") == nullptr) {
+        std::string pattern = ::testing::TempDir() + "brin-promptXXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        setenv("BRIN_NAME_PROMPT_FOLDER", pattern.c_str(), 1);
+    }
+    const std::string table = std::string(std::getenv("BRIN_NAME_PROMPT_FOLDER")) + "/max.pun";
+    std::vector<unsigned char> old = {40, 0, 30, 0, 20, 0, 10, 0, 5, 0, 'a', 'b', 'c', 'd', 'e'};  // one-letter names
+    old.resize(58);
+    for (int how : {0, SIGTERM}) {
+        std::ofstream(table, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), 58);
+        EXPECT_EXIT(
+            {
+                if (chdir(std::getenv("BRIN_NAME_PROMPT_FOLDER")) != 0) std::abort();
+                brin::leer_puntos();
+                key(SDL_SCANCODE_Q, true);
+                key(SDL_SCANCODE_Q, false);
+                ask_to_end(how);
+                brin::puntuar(500);
+                std::abort();  // the table is shown for five seconds, polling: it ends there
+            },
+            ::testing::ExitedWithCode(0), "")
+            << "asked by " << how;
+        std::ifstream in(table, std::ios::binary);
+        std::vector<unsigned char> saved{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_EQ(saved.size(), 58u) << "asked by " << how;
+        EXPECT_EQ(saved[0] | saved[1] << 8, 500);
+        EXPECT_EQ(saved[2] | saved[3] << 8, 40);
+        EXPECT_EQ(saved[10], 'q');  // the new first entry's name
+        EXPECT_EQ(saved[16], 0);
+        EXPECT_EQ(saved[11], 'a');  // the old first, one down
     }
 }
 
