@@ -143,7 +143,11 @@ Played play(const std::string& folder, const std::string& script, const std::str
 
 std::vector<Played> play_together(const std::vector<Launch>& runs) {
     std::string command;
-    for (const Launch& r : runs) command += "(" + run_command(r, r.name + ".txt") + ") &\n";
+    for (const Launch& r : runs) {
+        command += '(';
+        command += run_command(r, r.name + ".txt");
+        command += ") &\n";
+    }
     command += "wait\n";
     if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
     std::vector<Played> played;
