@@ -1,19 +1,36 @@
 #!/bin/sh
 # Starts brin in the player's own folder, $XDG_DATA_HOME/brin (~/.local/share/brin), where
-# max.pun can be written and survives updates. Data files missing there are copied in from
-# the installed ones; files already there, the high scores above all, are kept.
+# max.pun can be written and survives updates.
+# - The pictures and the font are links to the installed ones, so that an update of the
+#   package reaches the player; a missing or dangling link is made afresh.
+# - max.pun is written by the game, so it is copied, and only when there is neither a file
+#   nor a link: the shipped one is an empty table, which spares the first game an error.
+# - A regular file of the player's (an own picture, the high scores) is never touched.
 # Installed as bin/brin beside libexec/brin/brin and share/brin; scripts/play.sh points it
 # at the build and the source tree's data/ instead through BRIN_EXE and BRIN_DATA.
 set -eu
 here=$(dirname "$(readlink -f "$0")")
 exe=${BRIN_EXE:-$here/../libexec/brin/brin}
-data=${BRIN_DATA:-$here/../share/brin}
-home=${XDG_DATA_HOME:-$HOME/.local/share}/brin
+data=$(readlink -f "${BRIN_DATA:-$here/../share/brin}")
+
+# The XDG rules: a relative path in these variables is invalid and is ignored.
+data_home=${XDG_DATA_HOME:-}
+case $data_home in /*) ;; *) data_home=$HOME/.local/share ;; esac
+home=$data_home/brin
 
 mkdir -p "$home"
-for file in "$data"/*.pcx "$data"/*.fon "$data"/*.pun; do
+for file in "$data"/*.pcx "$data"/*.fon; do
   [ -f "$file" ] || continue
-  [ -e "$home/${file##*/}" ] || cp "$file" "$home/"
+  mine=$home/${file##*/}
+  if [ -L "$mine" ] && [ ! -e "$mine" ]; then
+    rm -f "$mine"  # dangling: the data it pointed at was removed or moved
+  fi
+  [ -e "$mine" ] || ln -s "$file" "$mine"
 done
+# A link in max.pun's place, even to a table not made yet, is a shared table: the game
+# saves where it points.
+if [ -f "$data/max.pun" ] && [ ! -e "$home/max.pun" ] && [ ! -L "$home/max.pun" ]; then
+  cp "$data/max.pun" "$home/max.pun"
+fi
 cd "$home"
 exec "$exe" "$@"

@@ -3,6 +3,8 @@
 // ring, stamped with the time they were made. The callback places each at its sample within
 // the block it renders, so tones keep their lengths whatever the block size; the blocks
 // trail real time by a little.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -29,6 +31,7 @@ std::atomic<int> latest_divisor{0};
 std::atomic<bool> ring_overflowed{false};
 
 SDL_AudioDeviceID audio = 0;
+float gain = 1;  // the player's volume, squared: 50 sounds about half as loud as 100
 sound::Voice voice;         // the callback's own from the start of playback
 double block_start_us = 0;  // steady time the next block begins at
 bool blocks_timed = false;
@@ -60,12 +63,30 @@ void fill_audio(void*, Uint8* stream, int bytes) {
         ring_out.store(next + 1, std::memory_order_release);
     }
     sound::render(voice, out + done, n - done);
+    for (int i = 0; i < n; ++i) out[i] *= gain;
     block_start_us += block_us;
+}
+
+// Without a sound card ALSA's library prints a screenful of its own errors while SDL looks
+// for one; the game plays silent, and that is all the player needs. SDL loads the library
+// by the same name, so the handler set here is the one it uses.
+extern "C" void alsa_says_nothing(const char*, int, const char*, int, const char*, ...) {}
+
+void quiet_alsa() {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);  // kept open for SDL
+    if (alsa == nullptr) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    auto set_handler = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set_handler != nullptr) set_handler(alsa_says_nothing);
 }
 
 }  // namespace
 
 void open_audio() {
+    const Settings& s = settings();
+    if (s.mute || s.volume == 0) return;
+    gain = static_cast<float>(s.volume * s.volume) / 10000;
+    quiet_alsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     SDL_AudioSpec want{};
     want.freq = 48000;

@@ -116,6 +116,7 @@ bool open_display() {
 void close_display() {
     sdl::close_audio();
     sdl::close_window();
+    sdl::save_settings();
     SDL_Quit();
 }
 

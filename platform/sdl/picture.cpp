@@ -27,14 +27,46 @@ unsigned char shown_screen[kWidth * kHeight];
 unsigned char shown_palette[machine::kPaletteBytes];
 std::uint32_t pixels[kWidth * kHeight];
 
-// Where the 4:3 picture lies in a w x h area: the largest whole multiple of 640x480 that
-// fits, or scaled down to fit when not even one does; the rest is black bars.
+// Where the 4:3 picture lies in a w x h area, with black bars for the rest: as large as fits,
+// or with `--scale integer` the largest whole multiple of 640x480 that fits (scaled down to
+// fit when not even one does).
 SDL_Rect fit(int w, int h) {
     double scale = std::min(w / double{kWidth}, h / double{kHeight});
-    if (scale >= 1) scale = std::floor(scale);
+    if (scale >= 1 && settings().scale == Scale::integer) scale = std::floor(scale);
     int pw = static_cast<int>(std::lround(kWidth * scale));
     int ph = static_cast<int>(std::lround(kHeight * scale));
     return {(w - pw) / 2, (h - ph) / 2, pw, ph};
+}
+
+SDL_Texture* sharp = nullptr;  // the picture at a whole multiple, nearest neighbour
+int sharp_factor = 0;
+
+bool make_sharp(int factor) {
+    if (sharp != nullptr && sharp_factor == factor) return true;
+    if (sharp != nullptr) SDL_DestroyTexture(sharp);
+    sharp_factor = factor;
+    sharp = SDL_RenderTargetSupported(renderer)
+                ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, kWidth * factor,
+                                    kHeight * factor)
+                : nullptr;
+    if (sharp != nullptr) SDL_SetTextureScaleMode(sharp, SDL_ScaleModeLinear);
+    return sharp != nullptr;
+}
+
+// The texture to stretch over `place`. Linear filtering straight from 640x480 would blur
+// every pixel's edges; nearest neighbour alone makes rows and columns of uneven widths. So
+// the picture goes up by the largest whole factor with nearest neighbour, and only the rest
+// of the way, less than one step, with linear filtering.
+SDL_Texture* scaled_picture(const SDL_Rect& place) {
+    int factor = std::min(place.w / kWidth, place.h / kHeight);
+    bool whole = place.w == kWidth * factor && place.h == kHeight * factor;
+    SDL_SetTextureScaleMode(texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    if (whole || factor < 2 || !make_sharp(factor)) return texture;
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+    SDL_SetRenderTarget(renderer, sharp);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_SetRenderTarget(renderer, nullptr);
+    return sharp;
 }
 
 bool screen_changed() {
@@ -59,21 +91,35 @@ void present() {
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer, &w, &h);
     SDL_Rect place = fit(w, h);
-    bool whole = place.w % kWidth == 0;
-    SDL_SetTextureScaleMode(texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    SDL_Texture* picture = scaled_picture(place);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, &place);
+    SDL_RenderCopy(renderer, picture, nullptr, &place);
     SDL_RenderPresent(renderer);
 }
 
-// The first window: the largest whole multiple of 640x480 that leaves room on the desktop.
+// The first window: as it was last left, when that still fits on the desktop, or else the
+// largest whole multiple of 640x480 that leaves room there.
 void initial_size(int& w, int& h) {
     SDL_Rect desk{0, 0, kWidth, kHeight};
     SDL_GetDisplayUsableBounds(0, &desk);
+    const Settings& last = settings();
+    if (last.width > 0 && last.height > 0 && last.width <= desk.w && last.height <= desk.h) {
+        w = last.width;
+        h = last.height;
+        return;
+    }
     int scale = std::max(1, std::min(desk.w * 9 / 10 / kWidth, desk.h * 9 / 10 / kHeight));
     w = kWidth * scale;
     h = kHeight * scale;
+}
+
+bool full_screen() { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
+
+// The settings to remember: the window's size only while it is a window.
+void note_window() {
+    settings().full_screen = full_screen();
+    if (!settings().full_screen) SDL_GetWindowSize(window, &settings().width, &settings().height);
 }
 
 }  // namespace
@@ -81,7 +127,9 @@ void initial_size(int& w, int& h) {
 bool open_window() {
     int w = 0, h = 0;
     initial_size(w, h);
-    window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, SDL_WINDOW_RESIZABLE);
+    Uint32 flags = SDL_WINDOW_RESIZABLE | (settings().full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+    if (window != nullptr) set_icon(window);
     renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
     texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
                        : nullptr;
@@ -99,6 +147,9 @@ bool open_window() {
 }
 
 void close_window() {
+    if (window != nullptr) note_window();
+    if (sharp != nullptr) SDL_DestroyTexture(sharp);
+    sharp = nullptr;
     if (texture != nullptr) SDL_DestroyTexture(texture);
     if (renderer != nullptr) SDL_DestroyRenderer(renderer);
     if (window != nullptr) SDL_DestroyWindow(window);
@@ -120,8 +171,8 @@ void present_if_due(std::int64_t now_us) {
 void window_needs_redraw() { redraw = true; }
 
 void toggle_full_screen() {
-    bool full = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    note_window();
+    SDL_SetWindowFullscreen(window, full_screen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
     redraw = true;
 }
 

@@ -6,8 +6,28 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
 namespace sdl {
+
+// ---- the command line and the remembered settings ----
+
+enum class Scale { fill, integer };
+struct Settings {
+    int width = 0, height = 0;  // the window's last size; 0: chosen from the desktop
+    bool full_screen = false;
+    Scale scale = Scale::fill;
+    int volume = 100;   // 0 to 100
+    bool mute = false;  // this run only: never remembered
+};
+Settings& settings();
+// $XDG_CONFIG_HOME/brin/brin.conf; empty when there is no home.
+std::string settings_path();
+// Reads brin.conf, then the arguments over it. -1: play on; otherwise the exit status (0
+// after --help or --version, 2 after a wrong option, both said).
+int take_command_line(int argc, char** argv);
+// Writes the settings back, atomically; only after take_command_line.
+void save_settings();
 
 // Microseconds on the monotonic clock.
 std::int64_t steady_us();
@@ -15,6 +35,8 @@ std::int64_t steady_us();
 // ---- the picture ----
 
 bool open_window();
+// The game's icon on the window, from the picture built into the program.
+void set_icon(SDL_Window* window);
 void close_window();
 bool window_open();
 // The screen is shown again when it changed or the window lost its contents, at most once

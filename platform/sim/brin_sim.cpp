@@ -8,12 +8,14 @@
 //   press K | release K | key K    key byte K (1-127), K + 128, or both
 //   mouse X Y B                    the mouse from now on (B: 4 left, 2 middle, 1 right)
 //   shot NAME                      NAME.png, NAME.vram and NAME.pal in the output folder
+// The output folder is made when missing.
 //   end                            stop the run
 // The run ends with final.png, final.vram, final.pal and tones.log in the output folder.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -198,6 +200,8 @@ int main(int argc, char** argv) {
     sim::reset(s.options);
     if (!s.script.empty()) load_script(s.script);
     out_dir = s.out;
+    std::error_code made;
+    std::filesystem::create_directories(out_dir, made);  // an existing folder is no error
     tones_file = std::fopen(out_path("tones.log").c_str(), "w");
     if (tones_file == nullptr) usage("can't write into the output folder " + out_dir);
     sim::stream_tones([](const sim::Tone& t) { std::fprintf(tones_file, "%lld %d\n", static_cast<long long>(t.first), t.second); });

@@ -233,9 +233,12 @@ var brinDevices = (function () {
     FS.chdir(kGameDir);
     addRunDependency('brin-saved');
     syncSaved(true).then(function () {
+      removeRunDependency('brin-saved');
+    });
+    // Once the data are in place too, the table kept in the browser replaces the shipped one.
+    addOnPreMain(function () {
       copy(kSavedDir + '/max.pun', kGameDir + '/max.pun');
       saved();  // what was put back is not a save
-      removeRunDependency('brin-saved');
     });
   });
 

@@ -190,6 +190,13 @@ TEST_F(Game, TheSameScriptGivesTheSameRun) {
     EXPECT_FALSE(log.empty());
 }
 
+TEST_F(Game, TheOutputFolderIsMadeWhenMissing) {
+    Played run = play(folder, at(1, "shot early") + at(2, "end"), "--out out/shots/today");
+    EXPECT_EQ(run.status, 0) << run.stderr_text;
+    EXPECT_EQ(read(run.out + "shots/today/early.vram").size(), 5u * 65536);
+    EXPECT_EQ(read(run.out + "shots/today/final.vram").size(), 5u * 65536);
+}
+
 TEST_F(Game, BadScriptsAndArgumentsAreRefusedWithTheLine) {
     Played run = play(folder, "1 key 5\n\n# fine\n2 fly 3\n");
     EXPECT_EQ(run.status, 64);

@@ -43,6 +43,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || skip "Xvfb does not start: $(tail -1 "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
 export SDL_AUDIODRIVER=dummy
+export XDG_CONFIG_HOME=$work/config  # the window's settings of this run only, not the tester's
 # Leaks inside the X libraries at exit are not this game's.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
 

@@ -21,6 +21,7 @@
 #include "vora256.h"
 #include "console_bytes.h"
 #include "platform.h"
+#include "sdl.h"
 
 namespace {
 
@@ -166,11 +167,28 @@ TEST_F(Window, MouseIsInPictureCoordinatesWhateverTheWindowSize) {
     motion(1279, 959);
     EXPECT_EQ(mouse_now(), std::make_pair(639, 479));
 
+    SDL_SetWindowSize(window, 1366, 768);  // a laptop's screen: 1.6 times, 1024x768 from x = 171
+    motion(171, 0);
+    EXPECT_EQ(mouse_now(), std::make_pair(0, 0));
+    motion(171 + 1023, 767);
+    EXPECT_EQ(mouse_now(), std::make_pair(639, 479));
+    motion(171 + 8, 8);  // window pixels 8 to 9 of 1.6 are picture pixel 5
+    EXPECT_EQ(mouse_now(), std::make_pair(5, 5));
+    motion(170, 400);  // on a bar: held at the edge
+    EXPECT_EQ(mouse_now(), std::make_pair(0, 250));
+    // Every window column over the picture reaches the picture column under its left edge.
+    for (int x = 171; x < 171 + 1024; x += 7) {
+        motion(x, 384);
+        EXPECT_EQ(mouse_now().first, (x - 171) * 640 / 1024) << "window column " << x;
+    }
+
+    sdl::settings().scale = sdl::Scale::integer;
     SDL_SetWindowSize(window, 800, 500);  // once, with bars all round
     motion(80, 10);
     EXPECT_EQ(mouse_now(), std::make_pair(0, 0));
-    motion(20, 499);  // on a bar: held at the edge
+    motion(20, 499);
     EXPECT_EQ(mouse_now(), std::make_pair(0, 479));
+    sdl::settings().scale = sdl::Scale::fill;
 
     SDL_SetWindowSize(window, 320, 300);  // smaller: half size, bars above and below
     motion(160, 150);
@@ -182,6 +200,38 @@ TEST_F(Window, MouseIsInPictureCoordinatesWhateverTheWindowSize) {
     platform::mouse_setxrange(0, 639);
     platform::mouse_setposition(10, 20);
     EXPECT_EQ(mouse_now(), std::make_pair(10, 20));
+}
+
+// Columns of one pixel, black and white by turns: after a scale of 2.25 they stay black or
+// white through most of their width only if the picture went up twice pixel for pixel first
+// (smoothing straight from 640 columns would leave hardly a pure column).
+TEST_F(Window, FullScreenFillsTheHeightAndStaysSharp) {
+    int palette[6] = {0, 0, 0, 63, 63, 63};
+    platform::vga_setpalvec(0, 2, palette);
+    vora256::clear(0);
+    vora256::INK = 1;
+    for (int x = 1; x < 640; x += 2) vora256::bar(x, 0, x, 479);
+    SDL_SetWindowSize(window, 1920, 1080);
+    spin_ms(40);
+    EXPECT_EQ(shown_at(239, 540), 0x000000u);  // the bars: 1440x1080 from x = 240
+    EXPECT_EQ(shown_at(1680, 540), 0x000000u);
+    int pure = 0, columns = 0;
+    for (int x = 400; x < 1500; ++x, ++columns) {
+        Uint32 c = shown_at(x, 540) & 0xFF;
+        pure += c < 8 || c > 247;
+    }
+    EXPECT_GT(pure, columns / 4) << pure << " of " << columns << " columns black or white";
+    EXPECT_EQ(shown_at(240 + 1440 - 1, 0) & 0xFF, 0xFFu);  // the last column is white, and reaches the top
+
+    sdl::settings().scale = sdl::Scale::integer;  // whole multiples: 1280x960, every column pure
+    SDL_SetWindowSize(window, 1921, 1080);        // a new size, so that the window is drawn again
+    spin_ms(40);
+    EXPECT_EQ(shown_at(320, 59), 0x000000u);
+    for (int x = 320; x < 320 + 1280; ++x) {
+        Uint32 c = shown_at(x, 60);
+        ASSERT_EQ(c, (x - 320) / 2 % 2 == 0 ? 0x000000u : 0xFFFFFFu) << "window column " << x;
+    }
+    sdl::settings().scale = sdl::Scale::fill;
 }
 
 TEST_F(Window, ButtonsAreFourLeftTwoMiddleOneRightAndEveryChangeReachesAMousePoll) {
