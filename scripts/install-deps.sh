@@ -1,24 +1,40 @@
 #!/usr/bin/env bash
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
-#   install-deps.sh test   that, the tools' libraries, and what the tests need
+#   install-deps.sh web    what building the browser edition needs
+#   install-deps.sh test   that, the tools' libraries, and what the tests need (puppeteer-core
+#                          from npm too)
 set -euo pipefail
 
 play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev)
+web=(cmake make emscripten python3)
 test=(libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
-      openbox dpkg-dev lintian appstream desktop-file-utils man-db)
+      openbox dpkg-dev lintian appstream desktop-file-utils man-db
+      emscripten chromium)
 
-wanted=("${play[@]}")
-[ "${1:-play}" = test ] && wanted+=("${test[@]}")
+case "${1:-play}" in
+  web) wanted=("${web[@]}") ;;
+  test) wanted=("${play[@]}" "${test[@]}") ;;
+  *) wanted=("${play[@]}") ;;
+esac
+# npm comes with some builds of node itself; Debian's own is a package of its own.
+[ "${1:-play}" = test ] && ! command -v npm >/dev/null && wanted+=(npm)
 
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
 
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+# The browser tests drive Chromium with puppeteer-core, at the version the lockfile pins;
+# it never downloads a browser of its own.
+web_tests="$(dirname "$0")/../tests/web"
+if [ "${1:-play}" = test ] && [ ! "$web_tests/node_modules/.package-lock.json" -nt "$web_tests/package-lock.json" ]; then
+  PUPPETEER_SKIP_DOWNLOAD=1 npm ci --prefix "$web_tests" --no-audit --no-fund --loglevel=error
+fi

@@ -1,0 +1,106 @@
+// The browser edition's figures: its sizes gzipped, the first frame after navigation on
+// localhost, and the CPU of all Chromium's processes while a level waits for the player,
+// against a blank page with a 100 Hz timer (the browser's own floor) in the same run.
+//   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
+import { readFileSync, readdirSync } from 'node:fs';
+import { join } from 'node:path';
+import { gzipSync } from 'node:zlib';
+import { launch, simScreens, startLevel, waitFor } from '../tests/web/brin.mjs';
+
+const [, , site, sim, data, seconds = '20'] = process.argv;
+const kTicks = 100;  // clock ticks a second in /proc
+
+function kb(bytes) {
+  return `${(bytes / 1024).toFixed(1)} KB`;
+}
+
+function sizes() {
+  const size = (f) => readFileSync(join(site, f)).length;
+  const gz = (f) => gzipSync(readFileSync(join(site, f)), { level: 9 }).length;
+  const js = ['brin.js', 'page.js'];
+  console.log('sizes (raw / gzipped -9):');
+  for (const f of ['brin.wasm', ...js, 'index.html', 'brin.data']) console.log(`  ${f.padEnd(11)} ${kb(size(f)).padStart(9)} / ${kb(gz(f))}`);
+  const total = ['brin.wasm', ...js].reduce((sum, f) => sum + gz(f), 0);
+  console.log(`  wasm + JavaScript gzipped: ${kb(total)}`);
+}
+
+// CPU time so far of a process and all its descendants, in clock ticks, by process id.
+function cpuTicks(root) {
+  const parent = new Map(), found = new Map();
+  for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      const cmd = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
+      const kind = (cmd.match(/--type=([a-z-]+)/) || [, 'browser'])[1];
+      parent.set(pid, fields[1]);
+      found.set(pid, { ticks: Number(fields[11]) + Number(fields[12]), type: kind + (cmd.includes('--utility-sub-type=audio') ? ' (audio)' : '') });
+    } catch {
+      // gone meanwhile
+    }
+  }
+  const inTree = (pid) => {
+    for (let p = pid; p && p !== '0'; p = parent.get(p)) if (p === String(root)) return true;
+    return false;
+  };
+  return new Map([...found].filter(([pid]) => inTree(pid)));
+}
+
+// The share of a core all Chromium's processes used over the next `seconds`: those that ended
+// meanwhile are not counted, those that began are counted whole.
+async function cpuOver(pid, what) {
+  const before = cpuTicks(pid);
+  const t0 = performance.now();
+  await new Promise((resolve) => setTimeout(resolve, Number(seconds) * 1000));
+  const after = cpuTicks(pid);
+  const elapsed = (performance.now() - t0) / 1000;
+  const share = (t) => ((100 * t) / kTicks / elapsed).toFixed(2);
+  const byType = {};
+  let total = 0;
+  for (const [p, { ticks, type }] of after) {
+    const used = ticks - (before.get(p)?.ticks || 0);
+    total += used;
+    byType[type] = (byType[type] || 0) + used;
+  }
+  const parts = Object.entries(byType).filter(([, t]) => t > 0).map(([type, t]) => `${type} ${share(t)}`);
+  console.log(`  ${what.padEnd(34)} ${share(total).padStart(6)} % of a core   (${parts.join(', ')})`);
+}
+
+async function firstFrames(browser, runs) {
+  const times = [];
+  for (let i = 0; i < runs; ++i) {
+    const page = await browser.page();
+    await page.goto(browser.url);
+    times.push(await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame'));
+    await page.close();
+  }
+  times.sort((a, b) => a - b);
+  console.log(`first frame after navigation (ms, ${runs} loads): median ${times[runs >> 1].toFixed(0)}, ` +
+              `all ${times.map((t) => t.toFixed(0)).join(' ')}`);
+}
+
+sizes();
+const browser = await launch(site);
+try {
+  await firstFrames(browser, 7);
+
+  console.log(`CPU over ${seconds} s, all Chromium processes:`);
+  const grid = simScreens(sim, data, [['16.2', 'shot', 'grid'], ['17', 'end']]).grid;
+  const game = await browser.page();
+  await game.goto(browser.url);
+  await startLevel(game, grid);
+  await cpuOver(browser.pid, 'brin idle in a level');
+  await game.close();
+
+  const blank = await browser.page();
+  await blank.goto('about:blank');
+  await blank.evaluate(() => setInterval(() => {}, 10));
+  await cpuOver(browser.pid, 'blank page with a 100 Hz timer');
+  await blank.close();
+
+  const idle = await browser.page();
+  await idle.goto('about:blank');
+  await cpuOver(browser.pid, 'blank page');
+} finally {
+  await browser.close();
+}

@@ -1,0 +1,310 @@
+// The machine's devices as the page gives them: the canvas, the keyboard and mouse, the
+// speaker and the storage that keeps max.pun. Built into brin.js ahead of the compiled game,
+// whose hooks (web.cpp) call it. The event handlers only queue what they see: they run while
+// the game is suspended, and the game takes the queues in at its polls.
+//
+// What the page passes to createBrin: canvas (640x480), audio (an AudioContext, or none for
+// silence) and onEnd (called when the game leaves the graphics mode).
+var brinDevices = (function () {
+  'use strict';
+  var kWidth = 640, kHeight = 480;
+  var kSavedDir = '/saved';  // IndexedDB behind it
+  var kGameDir = '/brin';    // the game's folder: its data, and max.pun while it runs
+
+  var canvas = Module['canvas'];
+  var context = null;
+  var image = null;
+  var drawn = false;
+  var listening = [];
+  var wake = null;  // ends the game's rest early
+
+  function listen(target, type, handler) {
+    target.addEventListener(type, handler);
+    listening.push([target, type, handler]);
+  }
+
+  function wakeGame() {
+    if (wake) wake();
+  }
+
+  // ---- keyboard ----
+
+  var keyNumbers = new Map();
+  var keys = [];
+  var held = new Set();
+
+  function queueKey(byte) {
+    keys.push(byte);
+    wakeGame();
+  }
+
+  function keyDown(e) {
+    var n = keyNumbers.get(e.code);
+    if (!n) return;
+    e.preventDefault();  // the game's, not the browser's
+    held.add(n);
+    queueKey(n);  // a repeat is another press
+  }
+
+  function keyUp(e) {
+    var n = keyNumbers.get(e.code);
+    if (!n) return;
+    e.preventDefault();
+    if (held.delete(n)) queueKey(n | 0x80);
+  }
+
+  // Keys held when the page loses the keyboard would never see their release.
+  function releaseHeld() {
+    held.forEach(function (n) { queueKey(n | 0x80); });
+    held.clear();
+  }
+
+  // ---- mouse ----
+
+  var mice = [];  // [x, y, buttons, whether the buttons changed]
+  var buttons = 0;
+
+  // The browser's buttons (1 left, 2 right, 4 middle) as the mouse device's (4, 1, 2).
+  function deviceButtons(b) {
+    return (b & 1 ? 4 : 0) | (b & 2 ? 1 : 0) | (b & 4 ? 2 : 0);
+  }
+
+  // A page position as a picture position at whatever size the canvas is shown. Outside the
+  // picture it lies beyond the edges, where the mouse ranges clamp it.
+  function pointer(e) {
+    var r = canvas.getBoundingClientRect();
+    var now = deviceButtons(e.buttons);
+    mice.push([Math.floor((e.clientX - r.left) * kWidth / r.width),
+               Math.floor((e.clientY - r.top) * kHeight / r.height), now, now !== buttons ? 1 : 0]);
+    buttons = now;
+    wakeGame();
+  }
+
+  function pointerDown(e) {
+    e.preventDefault();
+    canvas.setPointerCapture(e.pointerId);  // the release comes here even off the canvas
+    pointer(e);
+  }
+
+  // ---- speaker ----
+
+  var kLeadS = 0.02;  // changes are heard this long after they are made, to keep their spacing
+  var audio = Module['audio'] || null;
+  var voice = null;
+  var volume = 0, rampS = 0;
+  var pitch = 0;
+  var anchor = null;  // an audio time and the performance.now() it stands for
+
+  // When a change made now is heard: at its own distance from the changes before it, as long
+  // as the audio clock keeps pace; from the audio clock's present otherwise.
+  function audioTime() {
+    var now = performance.now();
+    var t = anchor ? anchor[0] + (now - anchor[1]) / 1000 : 0;
+    if (!anchor || t < audio.currentTime || t > audio.currentTime + 10 * kLeadS) {
+      anchor = [audio.currentTime + kLeadS, now];
+      t = anchor[0];
+    }
+    return t;
+  }
+
+  // A square wave, band-limited by the browser, behind a gain that ramps in and out.
+  function startVoice() {
+    if (!audio) return;
+    var oscillator = audio.createOscillator();
+    var gain = audio.createGain();
+    oscillator.type = 'square';
+    gain.gain.value = 0;
+    oscillator.connect(gain).connect(audio.destination);
+    oscillator.start();
+    voice = { oscillator: oscillator, gain: gain.gain, on: false };
+    sleepWhenSilent();
+  }
+
+  function stopVoice() {
+    if (!voice) return;
+    clearTimeout(sleepTimer);
+    voice.oscillator.stop();
+    voice.oscillator.disconnect();
+    voice = null;
+  }
+
+  function rampTo(level, t) {
+    var g = voice.gain;
+    if (g.cancelAndHoldAtTime) {
+      g.cancelAndHoldAtTime(t);
+    } else {
+      g.cancelScheduledValues(t);
+      g.setValueAtTime(level > 0 ? 0 : volume, t);
+    }
+    g.linearRampToValueAtTime(level, t + rampS);
+  }
+
+  // A running audio context keeps the browser's audio threads busy even when silent, so it
+  // sleeps a while after the last tone, and wakes for the next one.
+  var kSleepAfterMs = 1000;
+  var sleepTimer = 0;
+
+  function sleepWhenSilent() {
+    clearTimeout(sleepTimer);
+    sleepTimer = setTimeout(function () {
+      if (!voice.on) audio.suspend();
+    }, kSleepAfterMs);
+  }
+
+  // The speaker sounds at `hz` from now on (0: silent). A new pitch takes over at once; a
+  // tone from or into silence ramps.
+  function sound(hz) {
+    pitch = hz;
+    if (!voice || document.hidden) return;
+    var on = hz > 0;
+    if (on && audio.state !== 'running') {
+      audio.resume();
+      anchor = null;
+    }
+    var t = audioTime();
+    if (on) voice.oscillator.frequency.setValueAtTime(hz, t);
+    if (on !== voice.on) rampTo(on ? volume : 0, t);
+    voice.on = on;
+    if (!on) sleepWhenSilent();
+  }
+
+  // A hidden page is silent: its tone stops, and sounds again when the page is seen.
+  function visibility() {
+    if (!voice) return;
+    if (!document.hidden) {
+      sound(pitch);
+    } else if (voice.on) {
+      rampTo(0, audioTime());
+      voice.on = false;
+      sleepWhenSilent();
+    }
+  }
+
+  // ---- storage ----
+
+  // The game writes max.pun in its own folder, as on a disk. A copy of it lives in the
+  // browser's IndexedDB; it is put back before the game starts and taken after every save.
+  var gameDir = null;
+  var savedNode = null, savedTime = 0;
+
+  // Asked at every poll, so it only looks at the folder's entry (MEMFS keeps a folder's
+  // files by name): a save puts a new file there, or writes the old one again.
+  function saved() {
+    var node = gameDir.contents['max.pun'];
+    if (!node || (node === savedNode && node.timestamp === savedTime)) return false;
+    savedNode = node;
+    savedTime = node.timestamp;
+    return true;
+  }
+
+  function syncSaved(populate) {
+    return new Promise(function (resolve) {
+      FS.syncfs(populate, function (e) {
+        if (e) err('brin: the high scores cannot be kept in this browser: ' + e);
+        resolve();
+      });
+    });
+  }
+
+  function copy(from, to) {
+    try {
+      FS.writeFile(to, FS.readFile(from));
+    } catch (e) {
+      return;  // nothing to copy
+    }
+  }
+
+  // The game ends with exit(), which reaches the top of the page as an ExitStatus thrown
+  // out of its last rest: the end of the program, not an error.
+  function ending(e) {
+    if (!((e.reason || e.error) instanceof ExitStatus)) return;
+    e.preventDefault();
+    window.removeEventListener('unhandledrejection', ending);
+    window.removeEventListener('error', ending);
+  }
+  window.addEventListener('unhandledrejection', ending);
+  window.addEventListener('error', ending);
+
+  Module['preRun'] = [].concat(Module['preRun'] || [], function () {
+    FS.mkdirTree(kGameDir);
+    gameDir = FS.lookupPath(kGameDir).node;
+    FS.mkdir(kSavedDir);
+    FS.mount(IDBFS, {}, kSavedDir);
+    FS.chdir(kGameDir);
+    addRunDependency('brin-saved');
+    syncSaved(true).then(function () {
+      removeRunDependency('brin-saved');
+    });
+    // Once the data are in place too, the table kept in the browser replaces the shipped one.
+    addOnPreMain(function () {
+      copy(kSavedDir + '/max.pun', kGameDir + '/max.pun');
+      saved();  // what was put back is not a save
+    });
+  });
+
+  return {
+    open: function (soundVolume, rampMs) {
+      if (!canvas) return false;
+      context = canvas.getContext('2d');
+      volume = soundVolume;
+      rampS = rampMs / 1000;
+      startVoice();
+      listen(window, 'keydown', keyDown);
+      listen(window, 'keyup', keyUp);
+      listen(window, 'blur', releaseHeld);
+      listen(document, 'visibilitychange', visibility);
+      listen(canvas, 'pointerdown', pointerDown);
+      listen(canvas, 'pointerup', pointer);
+      listen(window, 'pointermove', pointer);
+      listen(canvas, 'contextmenu', function (e) { e.preventDefault(); });
+      return true;
+    },
+
+    close: function () {
+      listening.forEach(function (l) { l[0].removeEventListener(l[1], l[2]); });
+      listening = [];
+      stopVoice();
+      if (Module['onEnd']) Module['onEnd']();
+    },
+
+    keyNumber: function (code, number) { keyNumbers.set(code, number); },
+
+    takeKey: function () { return keys.length ? keys.shift() : -1; },
+
+    takeMouse: function (event) {
+      if (!mice.length) return false;
+      HEAP32.set(mice.shift(), event >> 2);
+      return true;
+    },
+
+    present: function (rgba) {
+      if (!image) image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, kWidth * kHeight * 4), kWidth);
+      context.putImageData(image, 0, 0);
+      if (!drawn) performance.mark('brin-first-frame');
+      drawn = true;
+    },
+
+    sound: sound,
+
+    // True once after each time the game has written max.pun.
+    saved: saved,
+
+    keepSaved: function () {
+      copy(kGameDir + '/max.pun', kSavedDir + '/max.pun');
+      return syncSaved(false);
+    },
+
+    // Until `ms` have passed or an input came.
+    rest: function (ms) {
+      return new Promise(function (resolve) {
+        var timer = setTimeout(done, ms);
+        function done() {
+          clearTimeout(timer);
+          wake = null;
+          resolve();
+        }
+        wake = done;
+      });
+    },
+  };
+})();

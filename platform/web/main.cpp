@@ -1,0 +1,4 @@
+// brin: the game in a web page.
+#include "brin.h"
+
+int main() { brin::brin_main(); }

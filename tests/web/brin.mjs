@@ -1,0 +1,249 @@
+// What the browser tests share: Debian's Chromium driven by puppeteer-core, the built page
+// served on 127.0.0.1, the frames the page puts on its canvas, and the screens brin-sim
+// shows at the same moments of a game.
+import { execFileSync } from 'node:child_process';
+import { copyFileSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
+import puppeteer from 'puppeteer-core';
+import { serve } from './serve.mjs';
+
+export const kWidth = 640;
+export const kHeight = 480;
+const kCellWidth = 160;
+const kCellHeight = 96;
+
+export const kChromiumFlags = [
+  '--no-sandbox',  // tests run as root
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--no-first-run',
+  '--disable-quic',
+  '--disable-gpu',
+];
+
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+export function check(condition, what) {
+  if (!condition) throw new Error(what);
+}
+
+export async function waitFor(probe, what, timeoutMs = 60000) {
+  const until = Date.now() + timeoutMs;
+  for (;;) {
+    const value = await probe();
+    if (value) return value;
+    if (Date.now() > until) throw new Error(`timed out waiting for ${what}`);
+    await sleep(100);
+  }
+}
+
+// The same hash the page takes of every frame it draws (FNV-1a over 32-bit pixels).
+export function frameHash(rgba) {
+  const px = new Uint32Array(rgba.buffer, rgba.byteOffset, rgba.byteLength / 4);
+  let h = 0x811c9dc5;
+  for (let i = 0; i < px.length; ++i) h = Math.imul(h ^ px[i], 16777619) >>> 0;
+  return h;
+}
+
+// Installed in the page ahead of its scripts: a clock the test can speed up (the game reads
+// Date.now and performance.now), a record of every frame drawn and of the speaker's sound.
+function instrument(hashSource) {
+  const realNow = performance.now.bind(performance);
+  const dateOffset = Date.now() - realNow();
+  let speed = 1, realBase = realNow(), base = realBase;
+  const now = () => base + (realNow() - realBase) * speed;
+  performance.now = now;
+  Date.now = () => Math.floor(dateOffset + now());
+  window.__speed = (k) => {
+    base = now();
+    realBase = realNow();
+    speed = k;
+  };
+  const hash = eval(`(${hashSource})`);
+  window.__frames = [];
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
+    window.__frames.push(hash(image.data));
+    return put.call(this, image, ...rest);
+  };
+  window.__audio = [];
+  for (const method of ['setValueAtTime', 'linearRampToValueAtTime', 'cancelAndHoldAtTime']) {
+    const original = AudioParam.prototype[method];
+    AudioParam.prototype[method] = function (...args) {
+      window.__audio.push([method, ...args]);
+      return original.apply(this, args);
+    };
+  }
+}
+
+// Chromium with a fresh profile, and the site served. `autoplay`: the page may sound without
+// a gesture, so the game starts without its start screen.
+export async function launch(site, { autoplay = true } = {}) {
+  const server = await serve(site);
+  const profile = mkdtempSync(join(tmpdir(), 'brin-chromium-'));
+  const args = [...kChromiumFlags, `--user-data-dir=${profile}`];
+  if (autoplay) args.push('--autoplay-policy=no-user-gesture-required');
+  const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
+  const errors = [];
+  const pages = [];
+  return {
+    url: server.url,
+    pid: browser.process().pid,
+    errors,
+    async page() {
+      const page = await browser.newPage();
+      pages.push(page);
+      await page.setViewport({ width: 800, height: 640 });
+      page.on('pageerror', (e) => errors.push(e.message));
+      await page.evaluateOnNewDocument(instrument, frameHash.toString());
+      return page;
+    },
+    // What the pages show, to see why a test failed.
+    async screenshots(prefix) {
+      for (const [i, page] of pages.entries()) await page.screenshot({ path: `${prefix}-${i}.png` }).catch(() => {});
+    },
+    async close() {
+      await browser.close();
+      await server.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+export async function frames(page) {
+  return page.evaluate(() => window.__frames);
+}
+
+export async function waitForFrame(page, hash, what, timeoutMs) {
+  await waitFor(async () => (await frames(page)).includes(hash), what, timeoutMs);
+}
+
+export async function speed(page, k) {
+  await page.evaluate((s) => window.__speed(s), k);
+}
+
+// What the canvas shows now, as RGBA bytes.
+export async function canvasPixels(page) {
+  const base64 = await page.evaluate(() => {
+    const data = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480).data;
+    let text = '';
+    for (let i = 0; i < data.length; i += 0x8000) text += String.fromCharCode(...data.subarray(i, i + 0x8000));
+    return btoa(text);
+  });
+  return new Uint8Array(Buffer.from(base64, 'base64'));
+}
+
+// Screens brin-sim shows playing `script` in a folder with the game's data (and `maxPun`,
+// when given), by shot name, as RGBA bytes.
+export function simScreens(sim, data, script, maxPun) {
+  const dir = mkdtempSync(join(tmpdir(), 'brin-sim-'));
+  try {
+    for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) copyFileSync(join(data, f), join(dir, f));
+    if (maxPun) writeFileSync(join(dir, 'max.pun'), maxPun);
+    writeFileSync(join(dir, 'script'), script.map((line) => line.join(' ')).join('\n') + '\n');
+    execFileSync(resolve(sim), ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
+    const screens = {};
+    for (const [, command, name] of script) {
+      if (command !== 'shot') continue;
+      screens[name] = rgbaOf(readFileSync(join(dir, `${name}.vram`)), readFileSync(join(dir, `${name}.pal`)));
+    }
+    return screens;
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
+// Screen memory through the palette's 6-bit levels, as the page draws it.
+function rgbaOf(vram, pal) {
+  const level8 = (v) => (v << 2) | (v >> 4);
+  const rgba = new Uint8Array(kWidth * kHeight * 4);
+  for (let i = 0; i < kWidth * kHeight; ++i) {
+    const c = 3 * vram[i];
+    rgba.set([level8(pal[c]), level8(pal[c + 1]), level8(pal[c + 2]), 255], 4 * i);
+  }
+  return rgba;
+}
+
+// Which piece of the whole picture `whole` each cell of `shown` holds, by the share of its
+// pixels that are the piece's own (frames, countdown and pointer cover the rest); null while
+// a cell matches no piece, as during a fade.
+export function board(shown, whole) {
+  const a = new Uint32Array(shown.buffer, shown.byteOffset, kWidth * kHeight);
+  const b = new Uint32Array(whole.buffer, whole.byteOffset, kWidth * kHeight);
+  const cellOrigin = (c) => (c >> 2) * kCellHeight * kWidth + (c & 3) * kCellWidth;
+  const pieces = [];
+  for (let cell = 0; cell < 20; ++cell) {
+    let best = -1, bestShare = 0.5;
+    for (let piece = 0; piece < 20; ++piece) {
+      let same = 0, all = 0;
+      for (let y = 4; y < kCellHeight - 4; y += 2) {
+        const from = cellOrigin(cell) + y * kWidth, to = cellOrigin(piece) + y * kWidth;
+        for (let x = 4; x < kCellWidth - 4; x += 2, ++all) if (a[from + x] === b[to + x]) ++same;
+      }
+      if (same / all > bestShare) [best, bestShare] = [piece, same / all];
+    }
+    if (best < 0) return null;
+    pieces.push(best);
+  }
+  return pieces;
+}
+
+export async function boardNow(page, whole) {
+  return board(await canvasPixels(page), whole);
+}
+
+// The cells where two boards differ.
+export function changedCells(before, after) {
+  return before.map((p, c) => (p !== after[c] ? c : -1)).filter((c) => c >= 0);
+}
+
+// A click in the middle of a cell, wherever the canvas lies on the page and at its size.
+export async function clickCell(page, cell) {
+  const r = await page.evaluate(() => {
+    const b = document.getElementById('screen').getBoundingClientRect();
+    return { left: b.left, top: b.top, width: b.width, height: b.height };
+  });
+  const x = (cell & 3) * kCellWidth + kCellWidth / 2, y = (cell >> 2) * kCellHeight + kCellHeight / 2;
+  await page.mouse.click(r.left + (x * r.width) / kWidth, r.top + (y * r.height) / kHeight);
+}
+
+// The high-score file as the page keeps it in IndexedDB, or null.
+export async function keptScores(page) {
+  const bytes = await page.evaluate(
+    () =>
+      new Promise((resolve) => {
+        const open = indexedDB.open('/saved');
+        open.onerror = () => resolve(null);
+        open.onsuccess = () => {
+          const db = open.result;
+          if (!db.objectStoreNames.contains('FILE_DATA')) return resolve(null);
+          const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/saved/max.pun');
+          get.onsuccess = () => resolve(get.result ? Array.from(get.result.contents) : null);
+          get.onerror = () => resolve(null);
+        };
+      }),
+  );
+  return bytes && Uint8Array.from(bytes);
+}
+
+export function sameRegion(a, b, width, height) {
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width * 4; ++x) if (a[y * kWidth * 4 + x] !== b[y * kWidth * 4 + x]) return false;
+  return true;
+}
+
+// Plays fast to the first level's picture with its grid (`grid`, as brin-sim shows it), then
+// at the clock's own pace until it is shuffled and lit; resolves to the board then.
+export async function startLevel(page, grid) {
+  await speed(page, 10);
+  await waitForFrame(page, frameHash(grid), "the first level's picture with its grid");
+  await speed(page, 1);
+  return waitFor(async () => {
+    const b = await boardNow(page, grid);
+    return b && changedCells(b, [...b.keys()]).length > 0 && b;
+  }, 'the shuffled level');
+}
