@@ -45,8 +45,8 @@ void BM_game_simulated(benchmark::State& state) {
         }
         vora256::mode(0);
     }
-    state.counters["virtual_s"] = benchmark::Counter(kVirtualSeconds * static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["virtual_s"] =
+        benchmark::Counter(kVirtualSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     fs::current_path(back);
     fs::remove_all(folder);
 }

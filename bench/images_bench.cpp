@@ -61,7 +61,10 @@ void pointer_save_draw_restore(benchmark::State& state) {
     for (auto _ : state) Pointer(x, y);
     vora256::mode(0);
 }
-BENCHMARK(pointer_save_draw_restore<pointer_by_rows>)->Name("BM_pointer_save_draw_restore")->Args({100, 50})->Args({250, 102});
+BENCHMARK(pointer_save_draw_restore<pointer_by_rows>)
+    ->Name("BM_pointer_save_draw_restore")
+    ->Args({100, 50})
+    ->Args({250, 102});
 BENCHMARK(pointer_save_draw_restore<pointer_by_pixels>)
     ->Name("BM_pointer_save_draw_restore_naive")
     ->Args({100, 50})

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "vora256.h"
+#include "fresh_machine.h"
 #include "platform.h"
 #include "sim.h"
-#include "fresh_machine.h"
+#include "vora256.h"
 
 namespace naive {
 
@@ -54,7 +54,8 @@ inline void impri(int x, int y, int ch) {
 }
 
 inline void printc(int x, int y, const char* text) {
-    for (int i = 0; i < 40 && text[i] != 0; ++i) impri(x + 8 * vora256::FONTX * i, y, static_cast<unsigned char>(text[i]));
+    for (int i = 0; i < 40 && text[i] != 0; ++i)
+        impri(x + 8 * vora256::FONTX * i, y, static_cast<unsigned char>(text[i]));
 }
 
 // The pointer's 10 x 16 background saved, the arrow drawn, the background put back.

@@ -15,10 +15,10 @@
 #include <time.h>
 #include <unistd.h>
 
-static Display *dpy;
+static Display* dpy;
 
 /* SDL may destroy its first window and make another for the renderer: look again then. */
-static int ignore_error(Display *d, XErrorEvent *e) {
+static int ignore_error(Display* d, XErrorEvent* e) {
     (void)d;
     (void)e;
     return 0;
@@ -30,8 +30,8 @@ static double now_ms(clockid_t clock) {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-static Window named(Window w, const char *name) {
-    char *title = NULL;
+static Window named(Window w, const char* name) {
+    char* title = NULL;
     if (XFetchName(dpy, w, &title) && title) {
         int same = strcmp(title, name) == 0;
         XFree(title);
@@ -47,25 +47,25 @@ static Window named(Window w, const char *name) {
     return found;
 }
 
-static XImage *grab(Window w) {
+static XImage* grab(Window w) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return NULL;
     return XGetImage(dpy, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
 }
 
-static int same_image(XImage *a, XImage *b) {
+static int same_image(XImage* a, XImage* b) {
     return a && b && a->height == b->height && a->bytes_per_line == b->bytes_per_line &&
            memcmp(a->data, b->data, (size_t)a->height * a->bytes_per_line) == 0;
 }
 
-static int lit(XImage *im) {
+static int lit(XImage* im) {
     for (int y = 0; y < im->height; y += 2)
         for (int x = 0; x < im->width; x += 2)
             if (XGetPixel(im, x, y) & 0xFFFFFF) return 1;
     return 0;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 4 || !(dpy = XOpenDisplay(NULL))) {
         fprintf(stderr, "usage: xprobe first-picture NAME START_NS | key-to-screen NAME COUNT\n");
         return 2;
@@ -78,10 +78,12 @@ int main(int argc, char **argv) {
         for (;;) {
             if (now_ms(CLOCK_MONOTONIC) > give_up) return 1;
             if (!w) w = named(DefaultRootWindow(dpy), argv[2]);
-            XImage *im = w ? grab(w) : NULL;
+            XImage* im = w ? grab(w) : NULL;
             int shown = im && lit(im);
-            if (im) XDestroyImage(im);
-            else w = 0;
+            if (im)
+                XDestroyImage(im);
+            else
+                w = 0;
             if (shown) break;
             usleep(200);
         }
@@ -95,11 +97,11 @@ int main(int argc, char **argv) {
     srand(1);
     for (int i = 0; i < count; ++i) {
         usleep(250000 + rand() % 50000); /* a quiet spell, ending anywhere in a frame */
-        XImage *before = grab(w);
+        XImage* before = grab(w);
         double pressed = now_ms(CLOCK_MONOTONIC);
         XTestFakeKeyEvent(dpy, keys[i % 2], True, 0);
         XFlush(dpy);
-        XImage *after = NULL;
+        XImage* after = NULL;
         do {
             if (after) XDestroyImage(after);
             after = grab(w);

@@ -43,12 +43,12 @@ struct Mouse {
 } rat;
 
 // Timer channel 2 and the speaker gate of port 0x61.
-constexpr unsigned short kSystemPort = 0x61;   // bit 0 gates channel 2, bit 1 connects the speaker
+constexpr unsigned short kSystemPort = 0x61;  // bit 0 gates channel 2, bit 1 connects the speaker
 constexpr unsigned char kSpeakerBits = 0x03;
 constexpr unsigned short kTimerCommand = 0x43;
 constexpr unsigned short kChannel2 = 0x42;
-constexpr unsigned char kChannelField = 0xC0;  // which channel a control word is for
-constexpr unsigned char kAccessField = 0x30;   // how its count is loaded
+constexpr unsigned char kChannelField = 0xC0;     // which channel a control word is for
+constexpr unsigned char kAccessField = 0x30;      // how its count is loaded
 constexpr unsigned char kChannel2LowHigh = 0xB0;  // channel 2, low byte then high byte
 
 struct Speaker {
@@ -79,7 +79,8 @@ void ensure_window() {
 // shown, not the margin rows or the banks beyond.
 void write_back() {
     unsigned char* bank = banks[mapped_page];
-    int shown = std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
+    int shown =
+        std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
     bool seen = std::memcmp(bank, window, shown) != 0;
     if (seen) ++screen_change_count;
     if (seen || std::memcmp(bank + shown, window + shown, machine::kBankSize - shown) != 0)

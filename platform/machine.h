@@ -18,7 +18,7 @@
 namespace platform::machine {
 
 constexpr int kBankSize = 65536;
-constexpr int kBanks = 8;        // 0-4 hold the picture and its margin rows
+constexpr int kBanks = 8;  // 0-4 hold the picture and its margin rows
 constexpr int kScreenBanks = 5;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
@@ -38,9 +38,7 @@ long palette_loads();
 // stays the same, the picture does too, and nothing needs comparing.
 long screen_changes();
 // A 6-bit level as an 8-bit one (63 gives 255).
-inline std::uint8_t level8(unsigned char level6) {
-    return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4));
-}
+inline std::uint8_t level8(unsigned char level6) { return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4)); }
 // The colour a pixel shows, as 0xRRGGBB.
 std::uint32_t rgb_of(unsigned char index);
 
@@ -76,9 +74,9 @@ enum class Poll { clock, seconds, keys, mouse };
 // picture when screen memory or the palette changed, and rests when the game is only
 // waiting on the clock. It may block, but only briefly: a delay of the game is at most a
 // centisecond off, so rest no longer than until the next centisecond of now(), the next
-// frame or the next input; while the game reads only whole seconds, until the next second. It may end the program (std::exit(0) after vga_setmode(TEXT)) on
-// a request to quit: poll is never called while the game is writing a file. It is called in
-// text mode too (before the graphics mode is set and after it is left).
+// frame or the next input; while the game reads only whole seconds, until the next second. It may end the program
+// (std::exit(0) after vga_setmode(TEXT)) on a request to quit: poll is never called while the game is writing a file.
+// It is called in text mode too (before the graphics mode is set and after it is left).
 void poll(Poll what);
 // The time of day, microseconds included: what gettimeofday and time answer. Must not go
 // backwards while a game runs.

@@ -79,12 +79,14 @@ void set_divisor(Voice& v, int divisor) {
     if (now != nullptr && hz / v.rate == now->step) return;
     // The new tone takes up the cycle where the loudest one is, so that the two cross-fade
     // in step; from silence it starts at the zero crossing of its rising edge.
-    Tone* loudest = std::max_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
+    Tone* loudest =
+        std::max_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
     double phase = loudest->gain > 0 ? loudest->phase : 0.0;
     if (now != nullptr) now->on = false;  // it rings on through the fall of its ramp
     v.sounding = -1;
     if (hz == 0.0 || hz >= top_hz(v.rate)) return;  // silent, or above what the rate can carry
-    Tone* quietest = std::min_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
+    Tone* quietest =
+        std::min_element(v.tone, v.tone + kTones, [](const Tone& a, const Tone& b) { return a.gain < b.gain; });
     Tone& t = *quietest;
     t.harmonics = harmonics_of(hz, top_hz(v.rate), t.weight);
     t.step = hz / v.rate;

@@ -9,19 +9,19 @@
 namespace platform::sound {
 
 constexpr double kPitClock = 1193182.0;
-constexpr double kTopHz = 20000.0;    // harmonics fade out below this, pitches above it are silent
-constexpr double kRampMs = 2.0;       // length of the fade in and out of every tone
-constexpr double kVolume = 0.18;      // peak of the square wave, full scale being 1
-constexpr int kMaxHarmonics = 600;    // odd harmonics of the lowest pitch (18 Hz) below 20 kHz
+constexpr double kTopHz = 20000.0;  // harmonics fade out below this, pitches above it are silent
+constexpr double kRampMs = 2.0;     // length of the fade in and out of every tone
+constexpr double kVolume = 0.18;    // peak of the square wave, full scale being 1
+constexpr int kMaxHarmonics = 600;  // odd harmonics of the lowest pitch (18 Hz) below 20 kHz
 
 // One pitch with its own ramp. A change of pitch fades the old tone out while the new one
 // fades in, so that neither starts nor stops in one sample.
 struct Tone {
-    double phase = 0;       // position in the cycle, 0 to 1
-    double step = 0;        // cycles per sample
-    double gain = 0;        // the ramp, 0 to 1
-    bool on = false;        // the ramp heads for 1
-    int harmonics = 0;      // odd harmonics 1, 3, 5, ... in use
+    double phase = 0;                   // position in the cycle, 0 to 1
+    double step = 0;                    // cycles per sample
+    double gain = 0;                    // the ramp, 0 to 1
+    bool on = false;                    // the ramp heads for 1
+    int harmonics = 0;                  // odd harmonics 1, 3, 5, ... in use
     double weight[kMaxHarmonics] = {};  // their amplitudes
 };
 

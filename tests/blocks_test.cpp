@@ -89,9 +89,8 @@ TEST_F(Blocks, PutblockRunsOnIntoTheNextRowPastTheRightEdge) {
     getblock(2, 10, 10, 3, 2);
     auto before = snapshot();
     putblock(2, 638, 0);
-    EXPECT_EQ(differences(before, snapshot()),
-              (std::vector<int>{offset(638, 0), offset(639, 0), offset(0, 1), offset(638, 1), offset(639, 1),
-                                offset(0, 2)}));
+    EXPECT_EQ(differences(before, snapshot()), (std::vector<int>{offset(638, 0), offset(639, 0), offset(0, 1),
+                                                                 offset(638, 1), offset(639, 1), offset(0, 2)}));
     EXPECT_EQ(sim::pixel(638, 0), pattern_at(offset(10, 10)));
     EXPECT_EQ(sim::pixel(0, 1), pattern_at(offset(12, 10)));
     EXPECT_EQ(sim::pixel(0, 2), pattern_at(offset(12, 11)));

@@ -17,10 +17,10 @@
 
 #include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
 
-#include "support.h"
 #include "imageio.h"
 #include "picture.h"
 #include "quantise.h"
+#include "support.h"
 #include "tiles.h"
 
 using namespace vora256;
@@ -35,7 +35,8 @@ struct Expected {
     int entry;
 };
 constexpr Expected kDrawingColours[] = {
-    {0, tools::kBlackEntry}, {1, tools::kWhiteEntry}, {2, tools::kCyanEntry}, {5, tools::kYellowEntry}, {7, tools::kRedEntry},
+    {0, tools::kBlackEntry},  {1, tools::kWhiteEntry}, {2, tools::kCyanEntry},
+    {5, tools::kYellowEntry}, {7, tools::kRedEntry},
 };
 
 void expect_drawing_colours() {
@@ -55,20 +56,21 @@ TEST_P(LevelPicture, FillsTheScreenAndKeepsTheDrawingColoursAtTheirEntries) {
     const std::string path = data(GetParam());
     const auto file = test::read_file(path);
     ASSERT_GT(file.size(), 128u);
-    EXPECT_EQ(file[8] | file[9] << 8, 639);  // xmax
+    EXPECT_EQ(file[8] | file[9] << 8, 639);    // xmax
     EXPECT_EQ(file[10] | file[11] << 8, 479);  // ymax
     EXPECT_LT(file.size(), 400u * 1024);
 
     loadpcx(path.c_str());
     const tools::Indexed written = tools::read_pcx(path);
     for (int y = 0; y < 480; ++y)
-        ASSERT_EQ(std::memcmp(sim::vram() + test::offset(0, y), &written.pixels[static_cast<std::size_t>(y) * 640], 640), 0)
+        ASSERT_EQ(
+            std::memcmp(sim::vram() + test::offset(0, y), &written.pixels[static_cast<std::size_t>(y) * 640], 640), 0)
             << "row " << y;
     EXPECT_EQ(std::memcmp(sim::palette(), pal, 768), 0);
 
     expect_drawing_colours();
-    EXPECT_EQ(rgb_at(pal, 0), 0x000000);       // the help page's paper...
-    EXPECT_EQ(rgb_at(pal, 254), 0x3F3F3F);     // ...and its ink
+    EXPECT_EQ(rgb_at(pal, 0), 0x000000);    // the help page's paper...
+    EXPECT_EQ(rgb_at(pal, 254), 0x3F3F3F);  // ...and its ink
 }
 
 TEST_P(LevelPicture, EveryTileShowsDetailAndNoTwoTilesLookAlike) {
@@ -190,7 +192,9 @@ TEST_F(Data, WrittenPicturesReadBackThroughTheGamesLoader) {
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x)  // runs longer than 63, lone values above 192, 192 itself
             p.pixels.push_back(static_cast<std::uint8_t>(x < 70 ? y : x % 3 ? 192 + x % 64 : x));
-    for (int i = 0; i < 256; ++i) p.palette[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)};
+    for (int i = 0; i < 256; ++i)
+        p.palette[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                                                  static_cast<std::uint8_t>(i * 7)};
     const std::string path = test::temp_dir() + "w.pcx";
     tools::write_pcx(path, p);
 
@@ -199,15 +203,17 @@ TEST_F(Data, WrittenPicturesReadBackThroughTheGamesLoader) {
     ASSERT_EQ(grafi[3][0] | grafi[3][1] << 8, 102);
     ASSERT_EQ(grafi[3][2] | grafi[3][3] << 8, 7);
     for (int y = 0; y < p.height; ++y)
-        EXPECT_EQ(std::memcmp(grafi[3] + 4 + y * 102, &p.pixels[static_cast<std::size_t>(y) * 101], 101), 0) << "row " << y;
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(rgb_at(grafip[3], i), (i >> 2) << 16 | ((255 - i) >> 2) << 8 | ((i * 7 & 255) >> 2));
+        EXPECT_EQ(std::memcmp(grafi[3] + 4 + y * 102, &p.pixels[static_cast<std::size_t>(y) * 101], 101), 0)
+            << "row " << y;
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(rgb_at(grafip[3], i), (i >> 2) << 16 | ((255 - i) >> 2) << 8 | ((i * 7 & 255) >> 2));
 }
 
 TEST_F(Data, QuantisedPalettesFindTheDrawingColoursFirstEvenAmongLookAlikes) {
     // Pure colours next to near ones that land on the same 6-bit levels.
-    const tools::Rgb shades[] = {{0, 0, 0},   {255, 255, 255}, {0, 255, 255},   {255, 255, 0},  {255, 0, 0},
-                                 {2, 1, 3},   {253, 254, 252}, {3, 252, 254},   {252, 253, 2},  {254, 3, 1},
-                                 {90, 30, 200}, {10, 160, 40}, {240, 120, 10}, {128, 128, 128}};
+    const tools::Rgb shades[] = {{0, 0, 0},     {255, 255, 255}, {0, 255, 255},  {255, 255, 0},  {255, 0, 0},
+                                 {2, 1, 3},     {253, 254, 252}, {3, 252, 254},  {252, 253, 2},  {254, 3, 1},
+                                 {90, 30, 200}, {10, 160, 40},   {240, 120, 10}, {128, 128, 128}};
     tools::Image image(140, 60);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
@@ -254,7 +260,8 @@ protected:
     }
     tools::Rgb shown(int x, int y) const {
         const unsigned char* c = sim::palette() + 3 * sim::pixel(x, y);
-        return {static_cast<std::uint8_t>(c[0] << 2), static_cast<std::uint8_t>(c[1] << 2), static_cast<std::uint8_t>(c[2] << 2)};
+        return {static_cast<std::uint8_t>(c[0] << 2), static_cast<std::uint8_t>(c[1] << 2),
+                static_cast<std::uint8_t>(c[2] << 2)};
     }
     void expect_near(tools::Rgb got, tools::Rgb want, const char* where, int tolerance = 40) {
         EXPECT_NEAR(got.r, want.r, tolerance) << where;
@@ -277,7 +284,8 @@ protected:
     void expect_quadrants(int left, int right, const std::array<tools::Rgb, 4>& colours, int tolerance) {
         const char* names[] = {"top left", "top right", "bottom left", "bottom right"};
         for (int q = 0; q < 4; ++q)
-            expect_near(seen(q % 2 ? right : left, q < 2 ? 120 : 360), colours[static_cast<std::size_t>(q)], names[q], tolerance);
+            expect_near(seen(q % 2 ? right : left, q < 2 ? 120 : 360), colours[static_cast<std::size_t>(q)], names[q],
+                        tolerance);
     }
 
     std::string said;
@@ -300,7 +308,8 @@ tools::Image wide_picture() {
 // A JPEG of `components` samples a pixel in `space`, at quality 95; `setup` changes the
 // encoder's defaults, `row(y)` gives row y's samples.
 template <typename Setup, typename Row>
-void write_jpeg_of(const std::string& path, int width, int height, int components, J_COLOR_SPACE space, Setup setup, Row row) {
+void write_jpeg_of(const std::string& path, int width, int height, int components, J_COLOR_SPACE space, Setup setup,
+                   Row row) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     jpeg_compress_struct info{};
@@ -326,8 +335,9 @@ void write_jpeg_of(const std::string& path, int width, int height, int component
 }
 
 void write_jpeg(const std::string& path, const tools::Image& image) {
-    write_jpeg_of(path, image.width, image.height, 3, JCS_RGB, [](jpeg_compress_struct&) {},
-                  [&](int y) { return reinterpret_cast<const JSAMPLE*>(&image.at(0, y)); });
+    write_jpeg_of(
+        path, image.width, image.height, 3, JCS_RGB, [](jpeg_compress_struct&) {},
+        [&](int y) { return reinterpret_cast<const JSAMPLE*>(&image.at(0, y)); });
 }
 
 TEST_F(Converter, CropsAPngToFillTheScreen) {
@@ -383,7 +393,8 @@ TEST_F(Converter, RefusesWhatItCannotReadInPlainWordsAndWritesNothing) {
         {path("whole.png") + " --level", "--level wants a value"},
         {"--level 2 " + path("whole.png") + " " + path("out.pcx"), "usage: brin-picture"},
         {path("whole.png"), "usage: brin-picture"},
-        {path("whole.png") + " " + path("no/such/folder.pcx"), "folder.pcx: cannot be written: No such file or directory"},
+        {path("whole.png") + " " + path("no/such/folder.pcx"),
+         "folder.pcx: cannot be written: No such file or directory"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(convert(c.arguments, "env HOME=" + path("home")), 1) << c.arguments;
@@ -549,10 +560,12 @@ std::vector<unsigned char> exif_block(int orientation, bool big_endian = false, 
     std::vector<unsigned char> b{'E', 'x', 'i', 'f', 0, 0};
     auto u16 = [&](unsigned v) {
         const unsigned char hi = static_cast<unsigned char>(v >> 8), lo = static_cast<unsigned char>(v);
-        b.insert(b.end(), big_endian ? std::initializer_list<unsigned char>{hi, lo} : std::initializer_list<unsigned char>{lo, hi});
+        b.insert(b.end(), big_endian ? std::initializer_list<unsigned char>{hi, lo}
+                                     : std::initializer_list<unsigned char>{lo, hi});
     };
     auto u32 = [&](unsigned v) { big_endian ? (u16(v >> 16), u16(v & 0xFFFF)) : (u16(v & 0xFFFF), u16(v >> 16)); };
-    b.insert(b.end(), big_endian ? std::initializer_list<unsigned char>{'M', 'M', 0, 42} : std::initializer_list<unsigned char>{'I', 'I', 42, 0});
+    b.insert(b.end(), big_endian ? std::initializer_list<unsigned char>{'M', 'M', 0, 42}
+                                 : std::initializer_list<unsigned char>{'I', 'I', 42, 0});
     u32(8);
     u16(entries);
     u16(0x0112), u16(type), u32(count), u16(static_cast<unsigned>(orientation)), u16(0);
@@ -560,14 +573,17 @@ std::vector<unsigned char> exif_block(int orientation, bool big_endian = false, 
     return b;
 }
 
-int orientation_of(const std::vector<unsigned char>& block) { return tools::exif_orientation(block.data(), block.size()); }
+int orientation_of(const std::vector<unsigned char>& block) {
+    return tools::exif_orientation(block.data(), block.size());
+}
 
 // A JPEG file with `block` in an APP1 segment right after its start.
 void write_jpeg_with_exif(const std::string& path, const tools::Image& image, const std::vector<unsigned char>& block) {
     write_jpeg(path, image);
     auto bytes = test::read_file(path);
     const std::size_t length = block.size() + 2;
-    std::vector<unsigned char> segment{0xFF, 0xE1, static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)};
+    std::vector<unsigned char> segment{0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
+                                       static_cast<unsigned char>(length)};
     segment.insert(segment.end(), block.begin(), block.end());
     bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
     test::write_file(path, bytes);
@@ -578,8 +594,8 @@ TEST(ExifOrientation, EachOfTheEightTurnsShowsThePictureUpright) {
     enum Side { top, bottom, left, right };
     const struct {
         Side row0, column0;
-    } kSides[] = {{top, left},  {top, right},   {bottom, right}, {bottom, left},
-                  {left, top},  {right, top},   {right, bottom}, {left, bottom}};
+    } kSides[] = {{top, left}, {top, right}, {bottom, right}, {bottom, left},
+                  {left, top}, {right, top}, {right, bottom}, {left, bottom}};
     // 64x32, four 32x16 quadrants.
     const tools::Rgb kColours[2][2] = {{{255, 0, 0}, {0, 255, 0}}, {{0, 0, 255}, {255, 255, 255}}};
     tools::Image stored(64, 32);
@@ -599,13 +615,15 @@ TEST(ExifOrientation, EachOfTheEightTurnsShowsThePictureUpright) {
             // Stored quadrant (r, c) as shown: near the side of row 0 when r is 0, of column 0 when c is 0.
             for (int r = 0; r < 2; ++r)
                 for (int c = 0; c < 2; ++c) {
-                    const Side along_rows = r == 0 ? row0 : Side(row0 ^ 1), along_columns = c == 0 ? column0 : Side(column0 ^ 1);
+                    const Side along_rows = r == 0 ? row0 : Side(row0 ^ 1),
+                               along_columns = c == 0 ? column0 : Side(column0 ^ 1);
                     const bool at_left = along_rows == left || along_columns == left;
                     const bool at_top = along_rows == top || along_columns == top;
                     const tools::Rgb got = upright.at(at_left ? upright.width / 4 : upright.width * 3 / 4,
                                                       at_top ? upright.height / 4 : upright.height * 3 / 4);
                     const tools::Rgb want = kColours[r][c];
-                    EXPECT_TRUE(std::abs(got.r - want.r) < 40 && std::abs(got.g - want.g) < 40 && std::abs(got.b - want.b) < 40)
+                    EXPECT_TRUE(std::abs(got.r - want.r) < 40 && std::abs(got.g - want.g) < 40 &&
+                                std::abs(got.b - want.b) < 40)
                         << "quadrant " << r << "," << c;
                 }
         }
@@ -642,8 +660,8 @@ TEST(ExifOrientation, OddOrHostileBlocksMeanThePictureAsStored) {
     // Exif at all still reads, the way it is stored.
     const std::string dir = test::temp_dir();
     tools::Image stored(32, 16);
-    for (const auto& block : {std::vector<unsigned char>(whole.begin(), whole.begin() + 17), moved,
-                              std::vector<unsigned char>{'h', 'i'}}) {
+    for (const auto& block :
+         {std::vector<unsigned char>(whole.begin(), whole.begin() + 17), moved, std::vector<unsigned char>{'h', 'i'}}) {
         write_jpeg_with_exif(dir + "odd.jpg", stored, block);
         const tools::Image read = tools::read_picture(dir + "odd.jpg");
         EXPECT_EQ(read.width, 32);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "vora256.h"
 #include "sim.h"
+#include "vora256.h"
 
 namespace test {
 

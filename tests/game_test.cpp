@@ -44,7 +44,8 @@ protected:
                 for (int x = 1; x < 160; ++x) {
                     int at = test::offset(brin::celda_x(c) + x, brin::celda_y(c) + y);
                     int home = test::offset(brin::celda_x(p) + x, brin::celda_y(p) + y);
-                    ASSERT_EQ(sim::vram()[at], original[home]) << "cell " << c << " piece " << p << " at " << x << "," << y;
+                    ASSERT_EQ(sim::vram()[at], original[home])
+                        << "cell " << c << " piece " << p << " at " << x << "," << y;
                 }
         }
     }
@@ -196,9 +197,9 @@ TEST_F(Scores, ANewScoreGoesToItsSortedPlaceAndIsSavedAs58Bytes) {
     ASSERT_EQ(file.size(), 58u);
     EXPECT_EQ(std::vector<unsigned char>(file.begin(), file.begin() + 10),
               (std::vector<unsigned char>{0xF4, 0x01, 0x90, 0x01, 0x5E, 0x01, 0x2C, 0x01, 0xC8, 0x00}));
-    EXPECT_EQ(file[10 + 2], 'n');           // character 0 of entry 2
-    EXPECT_EQ(file[10 + 6 * 4 + 2], 'o');   // character 4 of entry 2
-    EXPECT_EQ(file[10 + 6 * 7 + 2], 0);     // character 7 is always 0
+    EXPECT_EQ(file[10 + 2], 'n');          // character 0 of entry 2
+    EXPECT_EQ(file[10 + 6 * 4 + 2], 'o');  // character 4 of entry 2
+    EXPECT_EQ(file[10 + 6 * 7 + 2], 0);    // character 7 is always 0
     EXPECT_EQ(std::string(file.begin() + 10, file.begin() + 15), "ABnCD");
 }
 
@@ -209,7 +210,7 @@ TEST_F(Scores, EqualScoresStayAboveAndLowOrNegativeScoresNeverEnter) {
     EXPECT_EQ(scores(), (std::vector<int>{500, 400, 300, 300, 300}));
     EXPECT_EQ(name(4), "q");
 
-    brin::puntuar(300);  // equal to the fifth: no name asked, nothing saved again
+    brin::puntuar(300);              // equal to the fifth: no name asked, nothing saved again
     brin::puntuar(0x10000 + 40000);  // low 16 bits negative
     EXPECT_EQ(scores(), (std::vector<int>{500, 400, 300, 300, 300}));
 
@@ -240,7 +241,7 @@ TEST_F(Scores, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
     // A stopped game holds the table's lock: after a few seconds the save gives up.
     int held = open("max.pun.lock", O_RDONLY | O_CREAT, 0644);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    std::memset(tabla, 0xFF, sizeof tabla);       // every glyph all ink
+    std::memset(tabla, 0xFF, sizeof tabla);  // every glyph all ink
     type_name({Q, kEnter});
     int shown = -1;  // a pixel of the message, half a second in
     sim::at(sim::now_us() + 500000, [&] { shown = sim::pixel(10, 8); });
@@ -277,8 +278,8 @@ TEST_F(Scores, AScoreSavedMeanwhileByAnotherGameIsKeptAndTheNewOneSortedIntoIt) 
 TEST_F(Scores, ReadingTakesWhatTheFileHolds) {
     std::vector<unsigned char> file(10000, 0);
     file[0] = 0x39;
-    file[1] = 0x30;                  // 12345
-    file[10] = 255;                  // a name byte without a glyph
+    file[1] = 0x30;  // 12345
+    file[10] = 255;  // a name byte without a glyph
     test::write_file("max.pun", file);
     brin::leer_puntos();
     EXPECT_EQ(brin::puntos[0], 12345);

@@ -234,8 +234,8 @@ TEST_F(Keyboard, ControlKeysGiveTheirCodeAndTheRestNoCharacterWhateverIsHeld) {
         {kEnter, code(28, 13)}, {96, code(96, 13)},
     };
     std::vector<int> silent = {29, 56, 70, 84, 85, 97, 99, 101};  // Ctrl, Alt, Scroll Lock ...
-    for (int k = 59; k <= 68; ++k) silent.push_back(k);  // F1-F10
-    for (int k = 87; k <= 95; ++k) silent.push_back(k);  // F11, F12 ...
+    for (int k = 59; k <= 68; ++k) silent.push_back(k);           // F1-F10
+    for (int k = 87; k <= 95; ++k) silent.push_back(k);           // F11, F12 ...
     for (int k = 112; k <= 127; ++k) silent.push_back(k);
     for (int k : silent) codes.emplace_back(k, code(k, 0));
     expect_codes({0, kLeftShift, kAltGr}, codes);
@@ -294,8 +294,14 @@ TEST_F(Keyboard, EachTypedCharacterIsDrawnAtItsEchoPositionAfterTheInitialText) 
     FONTX = 2;
     FONTY = 2;
     type({kQ, kA, kEnye, 2});
-    EXPECT_EQ(line_of_queued_keys(), "qa\xa4" "1");
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(shows(16 * i, 0, static_cast<unsigned char>("qa\xa4" "1"[i]), 2, 2));
+    EXPECT_EQ(line_of_queued_keys(),
+              "qa\xa4"
+              "1");
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(shows(16 * i, 0,
+                          static_cast<unsigned char>("qa\xa4"
+                                                     "1"[i]),
+                          2, 2));
     type({kQ, kEnter});
     inputc(40, 100, "Nombre:");
     EXPECT_STREQ(VARI, "q");

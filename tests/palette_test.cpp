@@ -40,11 +40,11 @@ TEST_F(Palette, PaletaLoadsTheSixteenStandardColoursAndTouchesNothingElse) {
 
 TEST_F(Palette, GetcolorsTakesTheFirstExactMatchInPalElse254) {
     set_pal(levels());
-    for (int e : {1, 200}) std::memset(pal + 3 * e, 63, 3);           // white twice
+    for (int e : {1, 200}) std::memset(pal + 3 * e, 63, 3);  // white twice
     const unsigned char red[3] = {63, 0, 0};
     std::memcpy(pal + 3 * 77, red, 3);
-    std::memcpy(pal + 3 * 255, tleta + 3 * 15, 3);                    // dark red, last entry
-    for (int e = 0; e < 256; ++e)                                     // no yellow anywhere
+    std::memcpy(pal + 3 * 255, tleta + 3 * 15, 3);  // dark red, last entry
+    for (int e = 0; e < 256; ++e)                   // no yellow anywhere
         if (pal[3 * e] == 63 && pal[3 * e + 1] == 63 && pal[3 * e + 2] == 0) pal[3 * e + 2] = 1;
     paleta();  // the hardware now shows all standard colours; getcolors must not look there
     getcolors();
@@ -149,13 +149,12 @@ std::vector<int> by_steps(int from, int to, int step) {
 }
 
 INSTANTIATE_TEST_SUITE_P(GamesSteps, Fade,
-                         ::testing::Values(FadeCase{3, by_steps(3, 93, 3)},      // 31 loads, then black
-                                           FadeCase{1, by_steps(1, 57, 1)},      // 57 loads
-                                           FadeCase{-3, by_steps(70, 13, -3)},   // k = 70, 67, ..., 13
-                                           FadeCase{-10, by_steps(70, 20, -10)}, // k = 70, 60, ..., 20
-                                           FadeCase{6, {}},                      // black at once
-                                           FadeCase{5, by_steps(5, 25, 5)},
-                                           FadeCase{-60, {70}}));
+                         ::testing::Values(FadeCase{3, by_steps(3, 93, 3)},       // 31 loads, then black
+                                           FadeCase{1, by_steps(1, 57, 1)},       // 57 loads
+                                           FadeCase{-3, by_steps(70, 13, -3)},    // k = 70, 67, ..., 13
+                                           FadeCase{-10, by_steps(70, 20, -10)},  // k = 70, 60, ..., 20
+                                           FadeCase{6, {}},                       // black at once
+                                           FadeCase{5, by_steps(5, 25, 5)}, FadeCase{-60, {70}}));
 
 TEST_F(Palette, FadeOutThenInShowsExactlyThePaletteOfBefore) {
     Bytes full = levels();

@@ -115,7 +115,8 @@ TEST_F(Pictures, RunLengthCodes) {
     Bytes expected{192, 5};
     expected.insert(expected.end(), 63, 7);
     expected.push_back(3);
-    for (int i = 0; i < 66; ++i) EXPECT_EQ(sim::pixel(100 + i % 50, 7 + i / 50), expected[static_cast<std::size_t>(i)]) << i;
+    for (int i = 0; i < 66; ++i)
+        EXPECT_EQ(sim::pixel(100 + i % 50, 7 + i / 50), expected[static_cast<std::size_t>(i)]) << i;
 }
 
 TEST_F(Pictures, ARunIsCutAtTheLastPixelAndTheRestIsNotRead) {

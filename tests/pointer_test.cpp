@@ -85,7 +85,8 @@ protected:
     // Saves, draws and restores at (x, y), checking what each step leaves.
     void cycle(int x, int y) {
         mouses(x, y, 2);
-        for (int j = 0; j < 160; ++j) ASSERT_EQ(xmouse[j], pattern_at(pixel_offset(x, y, j))) << x << ", " << y << " j " << j;
+        for (int j = 0; j < 160; ++j)
+            ASSERT_EQ(xmouse[j], pattern_at(pixel_offset(x, y, j))) << x << ", " << y << " j " << j;
         mouses(x, y, 1);
         const unsigned char* v = sim::vram();
         for (int j = 0; j < 160; ++j) {

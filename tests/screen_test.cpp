@@ -124,8 +124,7 @@ TEST_F(Screen, StraightLinesClampOnlyAlongTheirLength) {
 
 TEST_F(Screen, GeneralLineMovesTheMinorCoordinateLateAndIsTheSameBothWays) {
     INK = 9;
-    const Pixels expected{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2},
-                          {6, 3}, {7, 3}, {8, 4}, {9, 4}, {10, 5}};
+    const Pixels expected{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2}, {6, 3}, {7, 3}, {8, 4}, {9, 4}, {10, 5}};
     auto before = snapshot();
     line(0, 0, 10, 5);
     EXPECT_EQ(changed_pixels(before), expected);

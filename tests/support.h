@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fresh_machine.h"
-#include "vora256.h"
 #include "sim.h"
+#include "vora256.h"
 
 namespace test {
 

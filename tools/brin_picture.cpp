@@ -59,9 +59,12 @@ std::string players_folder() {
     const char* data = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     std::string base;
-    if (data && data[0] == '/') base = data;
-    else if (home && home[0] == '/') base = std::string(home) + "/.local/share";
-    else throw std::runtime_error("no folder for your files: neither XDG_DATA_HOME nor HOME is set");
+    if (data && data[0] == '/')
+        base = data;
+    else if (home && home[0] == '/')
+        base = std::string(home) + "/.local/share";
+    else
+        throw std::runtime_error("no folder for your files: neither XDG_DATA_HOME nor HOME is set");
     const std::string folder = base + "/brin";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -115,7 +118,8 @@ void warn_if_unplayable(const tools::Indexed& level) {
     for (const std::vector<int>& group : tools::alike_tiles(level.pixels.data(), level.width, levels.data()))
         faults.push_back("tiles " + listed(group) + " look alike");
     const std::vector<int> flat = tools::flat_tiles(level.pixels.data(), level.width, levels.data());
-    if (!flat.empty()) faults.push_back((flat.size() == 1 ? "tile " : "tiles ") + listed(flat) + " show nothing but one colour");
+    if (!flat.empty())
+        faults.push_back((flat.size() == 1 ? "tile " : "tiles ") + listed(flat) + " show nothing but one colour");
     if (faults.empty()) return;
     std::fprintf(stderr, "brin-picture: warning: this picture makes a level that is hard or impossible to solve:\n");
     for (const std::string& f : faults) std::fprintf(stderr, "  %s\n", f.c_str());

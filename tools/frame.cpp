@@ -89,12 +89,12 @@ Image frame(const Image& source, int width, int height, Framing how) {
     const double s = std::min(sx, sy);
     const int w = std::clamp(static_cast<int>(std::lround(source.width * s)), 1, width);
     const int h = std::clamp(static_cast<int>(std::lround(source.height * s)), 1, height);
-    const Image inner = resample(source, {0, 0, static_cast<double>(source.width), static_cast<double>(source.height)}, w, h);
+    const Image inner =
+        resample(source, {0, 0, static_cast<double>(source.width), static_cast<double>(source.height)}, w, h);
     Image out(width, height);
     const int left = (width - w) / 2;
     const int top = (height - h) / 2;
-    for (int y = 0; y < h; ++y)
-        std::copy_n(&inner.pixels[static_cast<std::size_t>(y) * w], w, &out.at(left, top + y));
+    for (int y = 0; y < h; ++y) std::copy_n(&inner.pixels[static_cast<std::size_t>(y) * w], w, &out.at(left, top + y));
     return out;
 }
 

@@ -34,8 +34,8 @@ bool sensible_size(long width, long height) {
 }
 
 std::runtime_error size_failure(const std::string& path, long width, long height) {
-    return failure(path, "a picture of " + std::to_string(width) + "x" + std::to_string(height) +
-                             " pixels is not supported");
+    return failure(path,
+                   "a picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels is not supported");
 }
 
 // ---- PNG ----
@@ -76,7 +76,8 @@ Decoded decode_png(std::FILE* file, Image& into, std::vector<png_bytep>& rows) {
     png_read_update_info(png, info);
     into.pixels.resize(static_cast<std::size_t>(into.width) * into.height);
     rows.resize(static_cast<std::size_t>(into.height));
-    for (int y = 0; y < into.height; ++y) rows[static_cast<std::size_t>(y)] = reinterpret_cast<png_bytep>(&into.at(0, y));
+    for (int y = 0; y < into.height; ++y)
+        rows[static_cast<std::size_t>(y)] = reinterpret_cast<png_bytep>(&into.at(0, y));
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -87,9 +88,12 @@ Image read_png(const std::string& path, std::FILE* file) {
     Image image;
     std::vector<png_bytep> rows;
     switch (decode_png(file, image, rows)) {
-        case Decoded::whole: return image;
-        case Decoded::bad_size: throw size_failure(path, image.width, image.height);
-        case Decoded::damaged: break;
+    case Decoded::whole:
+        return image;
+    case Decoded::bad_size:
+        throw size_failure(path, image.width, image.height);
+    case Decoded::damaged:
+        break;
     }
     throw damaged(path);
 }
@@ -149,9 +153,9 @@ Decoded decode_jpeg(std::FILE* file, JpegError& error, Image& into, int& orienta
         return Decoded::bad_size;
     }
     into.pixels.resize(static_cast<std::size_t>(into.width) * into.height);
-    JSAMPARRAY ink_row = inks ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                                           info.output_width * 4, 1)
-                              : nullptr;
+    JSAMPARRAY ink_row =
+        inks ? (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, info.output_width * 4, 1)
+             : nullptr;
     while (info.output_scanline < info.output_height) {
         Rgb* out = &into.at(0, static_cast<int>(info.output_scanline));
         JSAMPROW row = inks ? ink_row[0] : reinterpret_cast<JSAMPROW>(out);
@@ -193,9 +197,12 @@ Image read_jpeg(const std::string& path, std::FILE* file) {
     Image image;
     int orientation = 1;
     switch (decode_jpeg(file, error, image, orientation)) {
-        case Decoded::whole: return upright(image, orientation);
-        case Decoded::bad_size: throw size_failure(path, image.width, image.height);
-        case Decoded::damaged: break;
+    case Decoded::whole:
+        return upright(image, orientation);
+    case Decoded::bad_size:
+        throw size_failure(path, image.width, image.height);
+    case Decoded::damaged:
+        break;
     }
     throw damaged(path);
 }
@@ -224,8 +231,10 @@ int exif_orientation(const unsigned char* segment, std::size_t size) {
     if (size < sizeof kExif || std::memcmp(segment, kExif, sizeof kExif) != 0) return 1;
     Bytes tiff{segment + sizeof kExif, size - sizeof kExif, false};  // offsets count from here
     if (!tiff.has(0, 8)) return 1;
-    if (std::memcmp(tiff.data, "MM\0*", 4) == 0) tiff.big_endian = true;
-    else if (std::memcmp(tiff.data, "II*\0", 4) != 0) return 1;
+    if (std::memcmp(tiff.data, "MM\0*", 4) == 0)
+        tiff.big_endian = true;
+    else if (std::memcmp(tiff.data, "II*\0", 4) != 0)
+        return 1;
     const std::size_t ifd = tiff.u32(4);
     if (!tiff.has(ifd, 2)) return 1;
     const unsigned entries = tiff.u16(ifd);

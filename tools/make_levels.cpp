@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
         tools::Image (*const scenes[])() = {tools::lake_at_sunset, tools::harbour_village, tools::stained_glass,
                                             tools::fractal_spirals};
         int level = 1;
-        for (auto scene : scenes) tools::write_pcx(folder + std::to_string(level++) + ".pcx", tools::quantise(scene(), 0.8f));
+        for (auto scene : scenes)
+            tools::write_pcx(folder + std::to_string(level++) + ".pcx", tools::quantise(scene(), 0.8f));
     });
 }

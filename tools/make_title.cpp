@@ -172,10 +172,12 @@ void letter(Canvas& c, Font& font, const std::string& text, const Box& box, cons
 Canvas title_graphics(Font& font) {
     Canvas c(kWidth, kHeight, 1);
     c.shade([](double, double, Colour) { return hex(0x000000); });
-    letter(c, font, "BRIN", kTitle,
-           {{{0, hex(0xfffbd0)}, {0.45, hex(0xffd040)}, {0.55, hex(0xf09010)}, {1, hex(0xa83a08)}}, hex(0x3a1004), 3, 6});
-    letter(c, font, "VORA", kStudio,
-           {{{0, hex(0xe8f8ff)}, {0.5, hex(0x60b0e8)}, {0.52, hex(0x2060a8)}, {1, hex(0x80d0ff)}}, hex(0x0a1a3a), 2, 4});
+    letter(
+        c, font, "BRIN", kTitle,
+        {{{0, hex(0xfffbd0)}, {0.45, hex(0xffd040)}, {0.55, hex(0xf09010)}, {1, hex(0xa83a08)}}, hex(0x3a1004), 3, 6});
+    letter(
+        c, font, "VORA", kStudio,
+        {{{0, hex(0xe8f8ff)}, {0.5, hex(0x60b0e8)}, {0.52, hex(0x2060a8)}, {1, hex(0x80d0ff)}}, hex(0x0a1a3a), 2, 4});
     letter(c, font, "FIN DEL JUEGO", kGameOver,
            {{{0, hex(0xffd0c0)}, {0.4, hex(0xf04030)}, {1, hex(0x701010)}}, hex(0x200404), 2, 1});
     return c;

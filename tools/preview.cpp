@@ -68,9 +68,10 @@ int main(int argc, char** argv) {
             if (tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), t) <
                 tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest))
                 plainest = t;
-        std::printf("%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
-                    "(6-bit levels)\n",
-                    argv[1], closest.a, closest.b, closest.difference, plainest,
-                    tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest));
+        std::printf(
+            "%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
+            "(6-bit levels)\n",
+            argv[1], closest.a, closest.b, closest.difference, plainest,
+            tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest));
     });
 }

@@ -21,8 +21,8 @@ Colour ramp(const std::vector<Stop>& stops, double t) {
 namespace {
 
 std::uint32_t hash(std::int32_t x, std::int32_t y, std::uint32_t seed) {
-    std::uint32_t h = seed * 0x9E3779B1u ^ static_cast<std::uint32_t>(x) * 0x85EBCA77u ^
-                      static_cast<std::uint32_t>(y) * 0xC2B2AE3Du;
+    std::uint32_t h =
+        seed * 0x9E3779B1u ^ static_cast<std::uint32_t>(x) * 0x85EBCA77u ^ static_cast<std::uint32_t>(y) * 0xC2B2AE3Du;
     h ^= h >> 15;
     h *= 0x2C1B3C6Du;
     h ^= h >> 12;
@@ -34,10 +34,10 @@ std::uint32_t hash(std::int32_t x, std::int32_t y, std::uint32_t seed) {
 // One of 16 evenly spread unit directions, dotted with the offset.
 double gradient(std::int32_t ix, std::int32_t iy, std::uint32_t seed, double dx, double dy) {
     static const double kDirections[16][2] = {
-        {1, 0},           {0.92388, 0.38268},   {0.70711, 0.70711},   {0.38268, 0.92388},
-        {0, 1},           {-0.38268, 0.92388},  {-0.70711, 0.70711},  {-0.92388, 0.38268},
-        {-1, 0},          {-0.92388, -0.38268}, {-0.70711, -0.70711}, {-0.38268, -0.92388},
-        {0, -1},          {0.38268, -0.92388},  {0.70711, -0.70711},  {0.92388, -0.38268},
+        {1, 0},  {0.92388, 0.38268},   {0.70711, 0.70711},   {0.38268, 0.92388},
+        {0, 1},  {-0.38268, 0.92388},  {-0.70711, 0.70711},  {-0.92388, 0.38268},
+        {-1, 0}, {-0.92388, -0.38268}, {-0.70711, -0.70711}, {-0.38268, -0.92388},
+        {0, -1}, {0.38268, -0.92388},  {0.70711, -0.70711},  {0.92388, -0.38268},
     };
     const double* g = kDirections[hash(ix, iy, seed) & 15];
     return g[0] * dx + g[1] * dy;
@@ -82,7 +82,9 @@ bool inside_polygon(const std::vector<Point>& polygon, double x, double y) {
 }
 
 Canvas::Canvas(int width, int height, int scale)
-    : width_(width), height_(height), scale_(scale),
+    : width_(width),
+      height_(height),
+      scale_(scale),
       samples_(static_cast<std::size_t>(width) * height * scale * scale) {}
 
 void Canvas::polygon(const std::vector<Point>& points, Colour colour, double alpha) {
@@ -93,18 +95,21 @@ void Canvas::polygon(const std::vector<Point>& points, Colour colour, double alp
         y0 = std::min(y0, p.y);
         y1 = std::max(y1, p.y);
     }
-    region(x0, y0, x1, y1, [&](double x, double y) { return inside_polygon(points, x, y); },
-           [&](double, double, Colour) { return colour; }, alpha);
+    region(
+        x0, y0, x1, y1, [&](double x, double y) { return inside_polygon(points, x, y); },
+        [&](double, double, Colour) { return colour; }, alpha);
 }
 
 void Canvas::circle(double cx, double cy, double radius, Colour colour, double alpha) {
-    region(cx - radius, cy - radius, cx + radius, cy + radius,
-           [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius; },
-           [&](double, double, Colour) { return colour; }, alpha);
+    region(
+        cx - radius, cy - radius, cx + radius, cy + radius,
+        [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius; },
+        [&](double, double, Colour) { return colour; }, alpha);
 }
 
 void Canvas::rect(double x0, double y0, double x1, double y1, Colour colour, double alpha) {
-    region(x0, y0, x1, y1, [](double, double) { return true; }, [&](double, double, Colour) { return colour; }, alpha);
+    region(
+        x0, y0, x1, y1, [](double, double) { return true; }, [&](double, double, Colour) { return colour; }, alpha);
 }
 
 void Canvas::line(Point a, Point b, double width, Colour colour, double alpha) {

@@ -89,7 +89,8 @@ public:
     // The whole canvas.
     template <typename Paint>
     void shade(Paint paint) {
-        region(0, 0, width_, height_, [](double, double) { return true; }, paint);
+        region(
+            0, 0, width_, height_, [](double, double) { return true; }, paint);
     }
     void polygon(const std::vector<Point>& points, Colour colour, double alpha = 1.0);
     void circle(double cx, double cy, double radius, Colour colour, double alpha = 1.0);

@@ -13,7 +13,7 @@ namespace {
 
 constexpr Point kRose{320, 240};
 constexpr double kRoseRadius = 184;
-constexpr double kPane = 30;  // spacing of the irregular panes
+constexpr double kPane = 30;   // spacing of the irregular panes
 constexpr double kLead = 1.7;  // half the width of a lead came
 
 struct Pane {
@@ -58,11 +58,13 @@ Pane rose_pane(double x, double y) {
         const int segment = static_cast<int>(std::floor(at)) % ring.segments;
         const double frac = at - std::floor(at);
         double edge = std::min(r - ring.inner, ring.outer - r);
-        if (ring.segments > 1) edge = std::min(edge, std::min(frac, 1 - frac) * 2 * std::numbers::pi * r / ring.segments);
+        if (ring.segments > 1)
+            edge = std::min(edge, std::min(frac, 1 - frac) * 2 * std::numbers::pi * r / ring.segments);
         Colour glass = segment % 2 ? ring.second : ring.first;
         // The outer ring carries a roundel in each pane.
         if (ring.outer == kRoseRadius) {
-            const double a = (std::floor(at) + 0.5 - ring.twist) / ring.segments * 2 * std::numbers::pi - std::numbers::pi;
+            const double a =
+                (std::floor(at) + 0.5 - ring.twist) / ring.segments * 2 * std::numbers::pi - std::numbers::pi;
             const double d = std::hypot(dx - 163 * std::cos(a), dy - 163 * std::sin(a));
             if (d < 13) return {mix_bits(n, 100 + segment), segment % 3 ? hex(0x40b040) : hex(0xf0d040), 13 - d};
             edge = std::min(edge, d - 13);
@@ -80,7 +82,8 @@ Pane outer_pane(double x, double y) {
     std::uint32_t id = 0;
     for (int j = gy - 1; j <= gy + 1; ++j)
         for (int i = gx - 1; i <= gx + 1; ++i) {
-            const std::uint32_t h = mix_bits(static_cast<std::uint32_t>(i + 1000), static_cast<std::uint32_t>(j + 1000));
+            const std::uint32_t h =
+                mix_bits(static_cast<std::uint32_t>(i + 1000), static_cast<std::uint32_t>(j + 1000));
             const Point s{(i + 0.1 + 0.8 * unit(h)) * kPane, (j + 0.1 + 0.8 * unit(h >> 8 ^ h * 31)) * kPane};
             const double d = std::hypot(x - s.x, y - s.y);
             if (d < best) {
@@ -97,8 +100,10 @@ Pane outer_pane(double x, double y) {
     const Colour top = mix(hex(0x1a8a4a), hex(0x8a2aa0), u), bottom = mix(hex(0xd08a18), hex(0x108a98), u);
     Colour glass = mix(top, bottom, v);
     const double jitter = unit(id >> 4);
-    if (jitter > 0.86) glass = hex(0xe8d8a0);  // a few clear panes
-    else glass = glass * (0.75 + 0.5 * jitter);
+    if (jitter > 0.86)
+        glass = hex(0xe8d8a0);  // a few clear panes
+    else
+        glass = glass * (0.75 + 0.5 * jitter);
     double edge = (second - best) / 2;
     edge = std::min(edge, std::hypot(x - kRose.x, y - kRose.y) - kRoseRadius);
     return {id, glass, edge};

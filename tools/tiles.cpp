@@ -31,7 +31,8 @@ Sketch sketch(const std::uint8_t* pixels, int stride, const std::uint8_t* levels
     for (int y = 0; y < kTileHeight; ++y)
         for (int x = 0; x < kTileWidth; ++x)
             for (int k = 0; k < 3; ++k)
-                s[static_cast<std::size_t>(((y / kSquare) * kAcross + x / kSquare) * 3 + k)] += levels[3 * t[y * stride + x] + k];
+                s[static_cast<std::size_t>(((y / kSquare) * kAcross + x / kSquare) * 3 + k)] +=
+                    levels[3 * t[y * stride + x] + k];
     for (double& v : s) v /= kSquare * kSquare;
     return s;
 }
@@ -107,12 +108,14 @@ double tile_detail(const std::uint8_t* pixels, int stride, const std::uint8_t* l
     for (int y = 0; y < kTileHeight; ++y)
         for (int x = 0; x < kTileWidth; ++x)
             for (int k = 0; k < 3; ++k)
-                squares[((y / 2) * kAcross + x / 2) * 3 + static_cast<std::size_t>(k)] += levels[3 * t[y * stride + x] + k];
+                squares[((y / 2) * kAcross + x / 2) * 3 + static_cast<std::size_t>(k)] +=
+                    levels[3 * t[y * stride + x] + k];
     long sum = 0;
     auto at = [&](int x, int y, int k) { return squares[(static_cast<std::size_t>(y) * kAcross + x) * 3 + k]; };
     for (int y = 0; y + 1 < kDown; ++y)
         for (int x = 0; x + 1 < kAcross; ++x)
-            for (int k = 0; k < 3; ++k) sum += std::abs(at(x + 1, y, k) - at(x, y, k)) + std::abs(at(x, y + 1, k) - at(x, y, k));
+            for (int k = 0; k < 3; ++k)
+                sum += std::abs(at(x + 1, y, k) - at(x, y, k)) + std::abs(at(x, y + 1, k) - at(x, y, k));
     return static_cast<double>(sum) / 4 / ((kAcross - 1) * (kDown - 1) * 3 * 2);
 }
 

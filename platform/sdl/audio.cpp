@@ -35,14 +35,14 @@ std::atomic<int> latest_divisor{0};
 std::atomic<bool> ring_overflowed{false};
 
 SDL_AudioDeviceID audio = 0;
-float gain = 1;  // the player's volume, squared: 50 sounds about half as loud as 100
+float gain = 1;             // the player's volume, squared: 50 sounds about half as loud as 100
 bool audio_usable = false;  // a device could be opened: the game is not silent
 std::int64_t silent_since_us = 0;
 sound::Voice voice;         // the callback's own from the start of playback
 double block_start_us = 0;  // steady time the next block begins at
 bool blocks_timed = false;
-double lag_us = kLagUs;     // how far the blocks trail; more when opening delayed the first
-double opened_us = 0;       // when the device took its first block
+double lag_us = kLagUs;  // how far the blocks trail; more when opening delayed the first
+double opened_us = 0;    // when the device took its first block
 
 void fill_audio(void*, Uint8* stream, int bytes) {
     auto* out = reinterpret_cast<float*>(stream);
@@ -53,7 +53,8 @@ void fill_audio(void*, Uint8* stream, int bytes) {
         // The tone that opened the device starts in the first block, whole.
         unsigned first = ring_out.load(std::memory_order_relaxed);
         bool waiting = first != ring_in.load(std::memory_order_acquire);
-        lag_us = waiting ? std::max<double>(kLagUs, now_us - block_us - static_cast<double>(ring[first % kRing].us)) : kLagUs;
+        lag_us = waiting ? std::max<double>(kLagUs, now_us - block_us - static_cast<double>(ring[first % kRing].us))
+                         : kLagUs;
     }
     // Follow the clock the callbacks come by, smoothing their jitter, jumping when far off;
     // but a device just opened takes its first blocks in a burst, and they play one after
@@ -106,7 +107,8 @@ SDL_AudioSpec wanted{};
 
 bool open_device() {
     SDL_AudioSpec have{};
-    audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, &have,
+                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (audio == 0) return false;
     ring_out.store(ring_in.load());  // nothing left over from an earlier device
     blocks_timed = false;

@@ -16,10 +16,9 @@ void set_icon(SDL_Window* window) {
     image.format = PNG_FORMAT_RGBA;
     std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
     if (png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) == 0) return;
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), static_cast<int>(image.width),
-                                                           static_cast<int>(image.height), 32,
-                                                           static_cast<int>(PNG_IMAGE_ROW_STRIDE(image)),
-                                                           SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height),
+                                           32, static_cast<int>(PNG_IMAGE_ROW_STRIDE(image)), SDL_PIXELFORMAT_RGBA32);
     if (icon == nullptr) return;
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);

@@ -13,6 +13,7 @@ struct KeyNumber {
     std::uint8_t number;
 };
 
+// clang-format off
 constexpr KeyNumber kKeyNumbers[] = {
     {SDL_SCANCODE_ESCAPE, 1},        {SDL_SCANCODE_1, 2},           {SDL_SCANCODE_2, 3},
     {SDL_SCANCODE_3, 4},             {SDL_SCANCODE_4, 5},           {SDL_SCANCODE_5, 6},
@@ -56,6 +57,7 @@ constexpr KeyNumber kKeyNumbers[] = {
     {SDL_SCANCODE_LANG2, 123},       {SDL_SCANCODE_INTERNATIONAL3, 124}, {SDL_SCANCODE_LGUI, 125},
     {SDL_SCANCODE_RGUI, 126},        {SDL_SCANCODE_APPLICATION, 127},
 };
+// clang-format on
 
 // The console number of a physical key, 0 for a key the console has no number for.
 constexpr int key_number(SDL_Scancode scancode) {

@@ -46,9 +46,12 @@ bool whole_number(const std::string& text, int low, int high, int& value) {
 }
 
 bool scale_named(const std::string& text, Scale& scale) {
-    if (text == "fill") scale = Scale::fill;
-    else if (text == "integer") scale = Scale::integer;
-    else return false;
+    if (text == "fill")
+        scale = Scale::fill;
+    else if (text == "integer")
+        scale = Scale::integer;
+    else
+        return false;
     return true;
 }
 
@@ -82,7 +85,8 @@ void read_settings(const std::string& path) {
         ++number;
         if (line.empty() || line[0] == '#') continue;
         if (!take_setting(line, s)) {
-            std::fprintf(stderr, "brin: %s: line %d is damaged; the settings there are ignored\n", path.c_str(), number);
+            std::fprintf(stderr, "brin: %s: line %d is damaged; the settings there are ignored\n", path.c_str(),
+                         number);
             return;
         }
     }
@@ -121,9 +125,12 @@ bool take_arguments(int argc, char** argv, bool& done) {
             done = true;
             return true;
         }
-        if (arg == "--fullscreen") current.full_screen = true;
-        else if (arg == "--window") current.full_screen = false;
-        else if (arg == "--mute") current.mute = true;
+        if (arg == "--fullscreen")
+            current.full_screen = true;
+        else if (arg == "--window")
+            current.full_screen = false;
+        else if (arg == "--mute")
+            current.mute = true;
         else if (arg == "--scale") {
             if (!scale_named(value, current.scale)) return wrong("--scale takes fill or integer, not '" + value + "'");
         } else if (arg == "--volume") {
@@ -169,7 +176,8 @@ bool write_atomically(const std::string& path, const std::string& text) {
     std::string temporary = path + ".tmp" + std::to_string(getpid());
     std::FILE* f = std::fopen(temporary.c_str(), "w");
     if (f == nullptr) return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 && fsync(fileno(f)) == 0;
+    bool ok =
+        std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 && fsync(fileno(f)) == 0;
     ok = std::fclose(f) == 0 && ok;
     if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
     std::remove(temporary.c_str());

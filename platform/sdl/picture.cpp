@@ -22,7 +22,7 @@ std::int64_t frame_us = 16667;  // one display refresh
 std::int64_t last_frame_us = 0;
 // Waits for the next frame may end up to a millisecond late, so frames fall due that early.
 constexpr std::int64_t kWaitLateUs = 1000;
-bool redraw = true;  // the window lost its contents or changed size
+bool redraw = true;       // the window lost its contents or changed size
 long shown_changes = -1;  // the machine's count of screen changes that the window shows
 // Screen memory is looked at no more than once a millisecond while the game runs on, and
 // always before it rests: a change waits at most that long to be seen.
@@ -123,8 +123,9 @@ bool open_window() {
     window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (window != nullptr) set_icon(window);
     renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
-    texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
-                       : nullptr;
+    texture = renderer
+                  ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
+                  : nullptr;
     if (texture == nullptr) {
         std::fprintf(stderr, "brin: no window: %s\n", SDL_GetError());
         close_window();

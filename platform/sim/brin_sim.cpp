@@ -204,7 +204,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out_dir, made);  // an existing folder is no error
     tones_file = std::fopen(out_path("tones.log").c_str(), "w");
     if (tones_file == nullptr) usage("can't write into the output folder " + out_dir);
-    sim::stream_tones([](const sim::Tone& t) { std::fprintf(tones_file, "%lld %d\n", static_cast<long long>(t.first), t.second); });
+    sim::stream_tones(
+        [](const sim::Tone& t) { std::fprintf(tones_file, "%lld %d\n", static_cast<long long>(t.first), t.second); });
     sim::on_limit([] { std::exit(kOutOfTime); });
     std::atexit(finish);
     brin::brin_main();

@@ -76,9 +76,7 @@ std::int64_t now_us() { return clock_us; }
 
 void set_quantum_us(int us) { options.quantum_us = us; }
 
-void at(std::int64_t at_us, std::function<void()> action) {
-    pending.emplace(at_us, std::move(action));
-}
+void at(std::int64_t at_us, std::function<void()> action) { pending.emplace(at_us, std::move(action)); }
 
 void press(int key) { machine::push_key(static_cast<std::uint8_t>(key & 0x7F)); }
 void release(int key) { machine::push_key(static_cast<std::uint8_t>((key & 0x7F) | 0x80)); }
@@ -110,7 +108,8 @@ const std::vector<PortAccess>& port_log() { return ports; }
 const unsigned char* vram() { return machine::screen_memory(); }
 
 unsigned char pixel(int x, int y) {
-    return machine::screen_memory()[(static_cast<unsigned>(x) + unsigned(machine::kWidth) * static_cast<unsigned>(y)) & 0x7FFFF];
+    return machine::screen_memory()[(static_cast<unsigned>(x) + unsigned(machine::kWidth) * static_cast<unsigned>(y)) &
+                                    0x7FFFF];
 }
 
 const unsigned char* palette() { return machine::palette_registers(); }
@@ -133,7 +132,9 @@ bool write_vram(const std::string& path) {
     return write_bytes(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
 }
 
-bool write_pal(const std::string& path) { return write_bytes(path, machine::palette_registers(), machine::kPaletteBytes); }
+bool write_pal(const std::string& path) {
+    return write_bytes(path, machine::palette_registers(), machine::kPaletteBytes);
+}
 
 }  // namespace sim
 

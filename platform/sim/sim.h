@@ -32,9 +32,9 @@ void set_quantum_us(int us);
 void at(std::int64_t at_us, std::function<void()> action);
 
 // Input, taking effect at once.
-void press(int key);    // key byte `key` (1-127)
-void release(int key);  // key byte `key` + 128
-void key(int key);      // press and release
+void press(int key);                    // key byte `key` (1-127)
+void release(int key);                  // key byte `key` + 128
+void key(int key);                      // press and release
 void mouse(int x, int y, int buttons);  // buttons as 4 left, 2 middle, 1 right
 
 // Called when the virtual time passes the limit; by default it throws std::runtime_error,

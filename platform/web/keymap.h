@@ -13,6 +13,7 @@ struct CodeNumber {
     std::uint8_t number;
 };
 
+// clang-format off
 constexpr CodeNumber kCodeNumbers[] = {
     {"Escape", 1},          {"Digit1", 2},          {"Digit2", 3},          {"Digit3", 4},
     {"Digit4", 5},          {"Digit5", 6},          {"Digit6", 7},          {"Digit7", 8},
@@ -45,6 +46,7 @@ constexpr CodeNumber kCodeNumbers[] = {
     {"Pause", 119},         {"Lang1", 122},         {"Lang2", 123},         {"IntlYen", 124},
     {"MetaLeft", 125},      {"MetaRight", 126},     {"ContextMenu", 127},
 };
+// clang-format on
 
 // The console number of a key, 0 for a key the console has no number for.
 constexpr int key_number(std::string_view code) {

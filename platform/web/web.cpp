@@ -18,9 +18,8 @@
 
 EM_JS(bool, page_open, (double volume, double ramp_ms), { return brinDevices.open(volume, ramp_ms); });
 EM_JS(void, page_close, (), { brinDevices.close(); });
-EM_JS(void, page_key_number, (const char* code, int length, int number), {
-    brinDevices.keyNumber(UTF8ToString(code, length), number);
-});
+EM_JS(void, page_key_number, (const char* code, int length, int number),
+      { brinDevices.keyNumber(UTF8ToString(code, length), number); });
 EM_JS(int, page_take_key, (), { return brinDevices.takeKey(); });
 EM_JS(bool, page_take_mouse, (int* event), { return brinDevices.takeMouse(event); });
 EM_JS(void, page_present, (const std::uint32_t* rgba), { brinDevices.present(rgba); });
@@ -152,8 +151,7 @@ void rest_if_idle(bool input, double now_ms) {
 }
 
 void give_key_numbers() {
-    for (const CodeNumber& k : kCodeNumbers)
-        page_key_number(k.code.data(), static_cast<int>(k.code.size()), k.number);
+    for (const CodeNumber& k : kCodeNumbers) page_key_number(k.code.data(), static_cast<int>(k.code.size()), k.number);
 }
 
 }  // namespace

@@ -107,20 +107,21 @@ TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, SaveFaults,
-    ::testing::Values(Fault{"open", Ends::failed}, Fault{"open-denied", Ends::saved_in_place}, Fault{"write", Ends::failed}, Fault{"fsync", Ends::failed},
-                      Fault{"rename", Ends::failed}, Fault{"kill-after-open", Ends::killed_before_rename},
-                      Fault{"kill-in-write", Ends::killed_before_rename},
-                      Fault{"kill-after-write", Ends::killed_before_rename},
-                      Fault{"kill-after-fsync", Ends::killed_before_rename},
-                      Fault{"kill-after-close", Ends::killed_before_rename},
-                      Fault{"kill-after-rename", Ends::killed_after_rename}),
-    [](const ::testing::TestParamInfo<Fault>& f) {
-        std::string name = f.param.name;
-        for (char& c : name)
-            if (c == '-') c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(EveryStep, SaveFaults,
+                         ::testing::Values(Fault{"open", Ends::failed}, Fault{"open-denied", Ends::saved_in_place},
+                                           Fault{"write", Ends::failed}, Fault{"fsync", Ends::failed},
+                                           Fault{"rename", Ends::failed},
+                                           Fault{"kill-after-open", Ends::killed_before_rename},
+                                           Fault{"kill-in-write", Ends::killed_before_rename},
+                                           Fault{"kill-after-write", Ends::killed_before_rename},
+                                           Fault{"kill-after-fsync", Ends::killed_before_rename},
+                                           Fault{"kill-after-close", Ends::killed_before_rename},
+                                           Fault{"kill-after-rename", Ends::killed_after_rename}),
+                         [](const ::testing::TestParamInfo<Fault>& f) {
+                             std::string name = f.param.name;
+                             for (char& c : name)
+                                 if (c == '-') c = '_';
+                             return name;
+                         });
 
 }  // namespace

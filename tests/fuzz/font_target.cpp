@@ -4,8 +4,8 @@
 // quick; code 255 is also drawn over the boundary of banks 0 and 1 at every size.
 #include <cstring>
 
-#include "input_file.h"
 #include "fresh_machine.h"
+#include "input_file.h"
 
 namespace {
 

@@ -11,9 +11,7 @@ namespace {
 
 constexpr int kEnter = 28;
 
-void modifiers_released() {
-    vora256::sfteclado = vora256::agteclado = vora256::bmteclado = vora256::nuteclado = 0;
-}
+void modifiers_released() { vora256::sfteclado = vora256::agteclado = vora256::bmteclado = vora256::nuteclado = 0; }
 
 void queue(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {

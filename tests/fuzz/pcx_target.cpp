@@ -3,8 +3,8 @@
 // resolution, which the loaders never read) also place the picture: CX and CY from -1023 to
 // 1023, around and past every edge of screen memory. (Far above the screen a tall picture
 // only costs time: its rows are decoded and dropped.)
-#include "input_file.h"
 #include "fresh_machine.h"
+#include "input_file.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "brin.h"
-#include "input_file.h"
 #include "fresh_machine.h"
+#include "input_file.h"
 
 namespace {
 

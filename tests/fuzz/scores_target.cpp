@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "brin.h"
-#include "input_file.h"
 #include "fresh_machine.h"
+#include "input_file.h"
 
 namespace {
 

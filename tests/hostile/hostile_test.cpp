@@ -84,13 +84,16 @@ protected:
         for (int i = 0; i < 5; ++i) {
             int y = kRowY + kRowStep * i;
             for (int j = 0; j < 8; ++j)
-                EXPECT_TRUE(shows_glyph(table_shot, kNameX + 16 * j, y, 2, 2, ink_of_row(i), glyph(scores_file[10 + 6 * j + i])))
+                EXPECT_TRUE(shows_glyph(table_shot, kNameX + 16 * j, y, 2, 2, ink_of_row(i),
+                                        glyph(scores_file[10 + 6 * j + i])))
                     << "entry " << i << " character " << j;
             std::string digits = std::to_string(scores_file[2 * i] | scores_file[2 * i + 1] << 8);
             for (std::size_t k = 0; k < digits.size(); ++k)
-                EXPECT_TRUE(shows_glyph(table_shot, kScoreX + 16 * static_cast<int>(k), y, 2, 2, ink_of_row(i), glyph(digits[k])))
+                EXPECT_TRUE(shows_glyph(table_shot, kScoreX + 16 * static_cast<int>(k), y, 2, 2, ink_of_row(i),
+                                        glyph(digits[k])))
                     << "entry " << i << " digit " << k;
-            EXPECT_EQ(table_shot.at(kScoreX + 16 * static_cast<int>(digits.size()) + 4, y + 4), kPaper) << "entry " << i;
+            EXPECT_EQ(table_shot.at(kScoreX + 16 * static_cast<int>(digits.size()) + 4, y + 4), kPaper)
+                << "entry " << i;
         }
     }
 

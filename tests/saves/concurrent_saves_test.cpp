@@ -53,13 +53,14 @@ protected:
         double enter = p.name_entry + 1;  // the later game's name entry has begun too
         for (const char* name : {"aa", "bb"}) {
             double start = kPlayWithFile + (name[0] == 'a' ? 1 : 2);
-            scripts.push_back(solving_clicks(cells, start) + name_then_enter(enter, name) + at(enter + 2, "shot table") +
-                              at(enter + 2.1, "end"));
+            scripts.push_back(solving_clicks(cells, start) + name_then_enter(enter, name) +
+                              at(enter + 2, "shot table") + at(enter + 2.1, "end"));
             write(folders[0] + "max.pun", kOldTable);
             play(folders[0], scripts.back(), kQuantum);
             Bytes table = without_swap_column(read(folders[0] + "max.pun"));
             for (int e = 0; e < 5; ++e)
-                if (table[10 + static_cast<std::size_t>(e)] == name[0]) entries.push_back({table[2 * e] | table[2 * e + 1] << 8, name});
+                if (table[10 + static_cast<std::size_t>(e)] == name[0])
+                    entries.push_back({table[2 * e] | table[2 * e + 1] << 8, name});
         }
         write(folders[0] + "max.pun", kOldTable);
     }

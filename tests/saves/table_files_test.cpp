@@ -92,9 +92,7 @@ protected:
     }
     // Leaves it to its owner, with the mode given: the one running the tests, who is not the
     // player when that is root.
-    void not_players(const std::string& name, mode_t mode) const {
-        ASSERT_EQ(chmod((folder + name).c_str(), mode), 0);
-    }
+    void not_players(const std::string& name, mode_t mode) const { ASSERT_EQ(chmod((folder + name).c_str(), mode), 0); }
 
     bool saved_and_shown(const std::string& path) const {
         Bytes file = read(path);
@@ -102,7 +100,8 @@ protected:
                !save_error_shown(shot(run, "entry"));
     }
     bool failure_shown_and_kept(const std::string& path) const {
-        return save_error_shown(shot(run, "entry")) && read(path) == kOldTable && shown_table(shot(run, "table")).size() == 58;
+        return save_error_shown(shot(run, "entry")) && read(path) == kOldTable &&
+               shown_table(shot(run, "table")).size() == 58;
     }
     bool save_left_files() const {
         for (const auto& entry : std::filesystem::directory_iterator(folder))

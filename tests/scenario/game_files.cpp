@@ -111,10 +111,11 @@ std::string run_command(const Launch& r, const std::string& script_file) {
     std::ofstream(r.folder + script_file) << r.script;
     std::string environment = r.environment.empty() ? "" : "env " + r.environment + " ";
     std::ofstream(r.folder + r.name + ".sh")
-        << "cd " << quoted(r.folder) << " && rm -rf " << quoted(r.name) << " && mkdir " << quoted(r.name) << " || exit 1\n"
+        << "cd " << quoted(r.folder) << " && rm -rf " << quoted(r.name) << " && mkdir " << quoted(r.name)
+        << " || exit 1\n"
         << (r.before.empty() ? "" : r.before + " || exit 1\n") << "exec " << environment << "'" BRIN_SIM "' --script "
-        << quoted(script_file) << " --out " << quoted(r.name) << " " << r.arguments << " > " << quoted(r.name + "/stdout.txt")
-        << " 2> " << quoted(r.name + "/stderr.txt") << "\n";
+        << quoted(script_file) << " --out " << quoted(r.name) << " " << r.arguments << " > "
+        << quoted(r.name + "/stdout.txt") << " 2> " << quoted(r.name + "/stderr.txt") << "\n";
     return "sh " + quoted(r.folder + r.name + ".sh") + "; echo $? > " + quoted(r.folder + r.name + "/status");
 }
 
@@ -221,7 +222,8 @@ bool save_error_shown(const Screen& screen) {
     constexpr int kYellow = 5;  // where the test pictures keep it
     const std::string message = "Error archivo MAX.PUN";
     for (std::size_t k = 0; k < message.size(); ++k)
-        if (!shows_glyph(screen, 1 + 16 * static_cast<int>(k), 1, 2, 2, kYellow, &glyphs[8 * static_cast<std::size_t>(message[k])]))
+        if (!shows_glyph(screen, 1 + 16 * static_cast<int>(k), 1, 2, 2, kYellow,
+                         &glyphs[8 * static_cast<std::size_t>(message[k])]))
             return false;
     return true;
 }
@@ -233,10 +235,12 @@ Bytes shown_table(const Screen& screen) {
         int y = 160 + 16 * i, ink = i + 2;  // the rows of the table, each in its colour
         for (int j = 0; j < 8; ++j) {
             int code = 0;
-            while (code < 255 && !shows_glyph(screen, 210 + 16 * j, y, 2, 2, ink, &glyphs[8 * static_cast<std::size_t>(code)]))
+            while (code < 255 &&
+                   !shows_glyph(screen, 210 + 16 * j, y, 2, 2, ink, &glyphs[8 * static_cast<std::size_t>(code)]))
                 ++code;
             if (code == 255) return {};
-            table[10 + 6 * static_cast<std::size_t>(j) + static_cast<std::size_t>(i)] = static_cast<unsigned char>(code);
+            table[10 + 6 * static_cast<std::size_t>(j) + static_cast<std::size_t>(i)] =
+                static_cast<unsigned char>(code);
         }
         long score = read_number(screen, 388, y, 2, 2, ink);
         if (score < 0) return {};
@@ -258,7 +262,8 @@ std::vector<Entry> entries_of(const Bytes& table) {
     std::vector<Entry> entries;
     for (std::size_t e = 0; e < 5; ++e) {
         Entry entry{table[2 * e] | table[2 * e + 1] << 8, ""};
-        for (std::size_t r = 0; r < 8 && table[10 + 6 * r + e] != 0; ++r) entry.name += static_cast<char>(table[10 + 6 * r + e]);
+        for (std::size_t r = 0; r < 8 && table[10 + 6 * r + e] != 0; ++r)
+            entry.name += static_cast<char>(table[10 + 6 * r + e]);
         entries.push_back(entry);
     }
     return entries;
@@ -281,7 +286,8 @@ Bytes with_entry(const Bytes& table, const Entry& entry) {
     std::vector<Entry> entries = entries_of(table);
     if (entry.score <= entries[4].score) return without_swap_column(table);
     entries[4] = entry;
-    for (std::size_t k = 4; k > 0 && entries[k - 1].score < entries[k].score; --k) std::swap(entries[k - 1], entries[k]);
+    for (std::size_t k = 4; k > 0 && entries[k - 1].score < entries[k].score; --k)
+        std::swap(entries[k - 1], entries[k]);
     return table_file(entries);
 }
 

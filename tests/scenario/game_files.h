@@ -22,7 +22,7 @@ Bytes level_picture(int n);
 
 struct Played {
     int status = -1;
-    std::string out;     // the output folder, ending in '/'
+    std::string out;  // the output folder, ending in '/'
     std::string stdout_text;
     std::string stderr_text;
 };

@@ -167,7 +167,7 @@ TEST_F(Game, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
     int held = open((folder + "max.pun.lock").c_str(), O_RDONLY | O_CREAT, 0644);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     Played run = play(folder, p.clicks + name_then_enter(p.name_entry, "q") + at(p.name_entry + 1.5, "shot failed") +
-                               at(p.name_entry + 2, "end"));
+                                  at(p.name_entry + 2, "end"));
     close(held);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(read(folder + "max.pun"), old);

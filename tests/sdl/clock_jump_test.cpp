@@ -123,7 +123,8 @@ TEST_F(ClockJump, APauseKeepsItsLengthWhenTheClockIsSetMeanwhile) {
     vora256::espera(10);  // 40 centiseconds
     setter.join();
     ::clock_gettime(CLOCK_MONOTONIC, &end);
-    double ms = 1000.0 * static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e6;
+    double ms = 1000.0 * static_cast<double>(end.tv_sec - start.tv_sec) +
+                static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e6;
     EXPECT_GE(ms, 390);  // up to a centisecond short, as any pause
 }
 

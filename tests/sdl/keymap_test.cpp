@@ -31,7 +31,8 @@ struct Seen {
 Seen seen;
 
 int watch(void*, SDL_Event* e) {
-    if (e->type == SDL_KEYDOWN && e->key.keysym.scancode != SDL_SCANCODE_F13) seen.pressed.push_back(e->key.keysym.scancode);
+    if (e->type == SDL_KEYDOWN && e->key.keysym.scancode != SDL_SCANCODE_F13)
+        seen.pressed.push_back(e->key.keysym.scancode);
     if (e->type == SDL_KEYUP && e->key.keysym.scancode == SDL_SCANCODE_F13) seen.sentinel_released = true;
     return 1;
 }
@@ -91,7 +92,8 @@ TEST(KeyMap, EveryKeySdlKnowsGivesItsConsoleNumber) {
         ASSERT_EQ(bytes[key].size(), 2u) << "console key " << key << ", SDL's " << code << " " << name;
         int n = bytes[key][0];
         EXPECT_EQ(bytes[key][1], n | 0x80) << "console key " << key;
-        EXPECT_TRUE(keys_of[code].count(n)) << "console key " << key << ", SDL's " << code << " " << name << ", read as " << n;
+        EXPECT_TRUE(keys_of[code].count(n))
+            << "console key " << key << ", SDL's " << code << " " << name << ", read as " << n;
         numbered.insert(n);
     }
     // The keys of a Spanish PC keyboard are all among them.

@@ -80,9 +80,14 @@ TEST_F(Options, ArgumentsGoOverTheRememberedSettingsAndAWrongOneIsStatusTwo) {
     EXPECT_TRUE(s.mute);
     EXPECT_EQ(s.volume, 30);
 
-    for (auto wrong : std::vector<std::vector<std::string>>{
-             {"--volume", "101"}, {"--volume", "-1"}, {"--volume"}, {"--scale", "half"}, {"--loud"}, {"-f"},
-             {"--mute=1"}, {"level2"}}) {
+    for (auto wrong : std::vector<std::vector<std::string>>{{"--volume", "101"},
+                                                            {"--volume", "-1"},
+                                                            {"--volume"},
+                                                            {"--scale", "half"},
+                                                            {"--loud"},
+                                                            {"-f"},
+                                                            {"--mute=1"},
+                                                            {"level2"}}) {
         EXPECT_EQ(command_line(wrong), 2) << wrong[0];
     }
     EXPECT_EQ(command_line({"--help", "--loud"}), 0);  // answered before what follows

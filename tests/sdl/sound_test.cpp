@@ -177,7 +177,8 @@ TEST(Sound, HarmonicsAboveNyquistDoNotFoldBack) {
     for (int k : {5, 7, 9, 11}) {
         double folded = std::fabs(kRate - std::fmod(k * hz, kRate));
         if (folded > kRate / 2.0) folded = kRate - folded;
-        EXPECT_LT(amplitude_at(s, from, n, folded), 1e-4 * fundamental) << "harmonic " << k << " at " << folded << " Hz";
+        EXPECT_LT(amplitude_at(s, from, n, folded), 1e-4 * fundamental)
+            << "harmonic " << k << " at " << folded << " Hz";
     }
 }
 
@@ -195,9 +196,9 @@ TEST(Sound, TonesRampInAndOutInsteadOfClicking) {
     std::vector<float> s = sound::render_changes({{10000, 1500}, {50000, 0}}, kRate, 20000);
     float full = peak_in(s, 20, 40);
     EXPECT_EQ(peak_in(s, 0, 10), 0.0f);
-    EXPECT_LT(peak_in(s, 10, 10.1), 0.1f * full);        // no jump at the start
-    EXPECT_GT(peak_in(s, 12.5, 14), 0.9f * full);        // full level soon after
-    EXPECT_GT(peak_in(s, 50, 50.5), 0.5f * full);        // no cut at the end
+    EXPECT_LT(peak_in(s, 10, 10.1), 0.1f * full);  // no jump at the start
+    EXPECT_GT(peak_in(s, 12.5, 14), 0.9f * full);  // full level soon after
+    EXPECT_GT(peak_in(s, 50, 50.5), 0.5f * full);  // no cut at the end
     EXPECT_EQ(peak_in(s, 50 + sound::kRampMs + 0.1, 70), 0.0f);
     // A pitch at the edge of hearing, nearly silent, is no reason for the next note to skip
     // its fade in.
@@ -222,8 +223,8 @@ TEST(Sound, AWholeGameHasNoStepBeyondItsNotesOwnEdges) {
     constexpr int rate = 4 * kRate;
     std::string folder = scenario::game_folder();
     scenario::Plan plan = scenario::plan_game(folder, scenario::kPlayWithoutFile);
-    scenario::Played run = scenario::play(
-        folder, plan.clicks + scenario::name_then_enter(plan.name_entry, "x") + scenario::at(plan.name_entry + 2, "end"));
+    scenario::Played run = scenario::play(folder, plan.clicks + scenario::name_then_enter(plan.name_entry, "x") +
+                                                      scenario::at(plan.name_entry + 2, "end"));
     ASSERT_EQ(run.status, 0);
     std::vector<std::pair<long long, int>> log = scenario::tones(run);
     std::vector<float> s = wav_of(run.out + "tones.log", folder + "game.wav", rate);
@@ -235,7 +236,8 @@ TEST(Sound, AWholeGameHasNoStepBeyondItsNotesOwnEdges) {
     auto sample_at = [&](long long us) { return static_cast<std::size_t>(us * rate / 1000000); };
     std::vector<Note> notes;
     for (std::size_t i = 0; i + 1 < log.size(); ++i)
-        if (sound::pitch_of(log[i].second) > 0) notes.push_back({sample_at(log[i].first), sample_at(log[i + 1].first), log[i].second});
+        if (sound::pitch_of(log[i].second) > 0)
+            notes.push_back({sample_at(log[i].first), sample_at(log[i + 1].first), log[i].second});
     ASSERT_GT(notes.size(), 60u);
 
     auto step = [&](std::size_t i) { return std::fabs(s[i] - s[i - 1]); };
@@ -243,14 +245,16 @@ TEST(Sound, AWholeGameHasNoStepBeyondItsNotesOwnEdges) {
     const auto settled = static_cast<std::size_t>(rate * (sound::kRampMs + 1) / 1000);
     std::map<int, float> edge;
     for (const Note& n : notes)
-        for (std::size_t i = n.from + settled; i < n.to && i < s.size(); ++i) edge[n.divisor] = std::max(edge[n.divisor], step(i));
+        for (std::size_t i = n.from + settled; i < n.to && i < s.size(); ++i)
+            edge[n.divisor] = std::max(edge[n.divisor], step(i));
 
     // Anywhere else a step may be as large as the edges of the notes sounding there, until a
     // ramp's length after each, and a couple of 16-bit levels more.
     std::vector<float> allowed(s.size(), 2.0f / 32767);
     for (const Note& n : notes) {
         if (!edge.count(n.divisor)) continue;  // only ever too short to settle: it must not sound at all
-        for (std::size_t i = n.from; i < std::min(n.to + settled, s.size()); ++i) allowed[i] = std::max(allowed[i], edge[n.divisor] + 2.0f / 32767);
+        for (std::size_t i = n.from; i < std::min(n.to + settled, s.size()); ++i)
+            allowed[i] = std::max(allowed[i], edge[n.divisor] + 2.0f / 32767);
     }
     float worst = 0;
     std::size_t worst_at = 0;
@@ -259,11 +263,12 @@ TEST(Sound, AWholeGameHasNoStepBeyondItsNotesOwnEdges) {
             worst = step(i) - allowed[i];
             worst_at = i;
         }
-    std::printf("%zu notes; steps within their edges (largest edge %.4f)", notes.size(),
-                std::max_element(edge.begin(), edge.end(), [](auto& a, auto& b) { return a.second < b.second; })->second);
+    std::printf(
+        "%zu notes; steps within their edges (largest edge %.4f)", notes.size(),
+        std::max_element(edge.begin(), edge.end(), [](auto& a, auto& b) { return a.second < b.second; })->second);
     if (worst > 0)
-        std::printf("; at %.4f s a step of %.4f against %.4f allowed", static_cast<double>(worst_at) / rate, step(worst_at),
-                    allowed[worst_at]);
+        std::printf("; at %.4f s a step of %.4f against %.4f allowed", static_cast<double>(worst_at) / rate,
+                    step(worst_at), allowed[worst_at]);
     std::printf("\n");
     EXPECT_EQ(worst, 0.0f);
 }

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "brin.h"
-#include "vora256.h"
 #include "console_bytes.h"
 #include "platform.h"
 #include "sdl.h"
+#include "vora256.h"
 
 namespace {
 
@@ -114,6 +114,7 @@ protected:
 };
 
 TEST_F(Window, EachPhysicalKeyGivesItsConsoleNumberOnPressAndWithBit7OnRelease) {
+    // clang-format off
     const std::pair<SDL_Scancode, int> keys[] = {
         {SDL_SCANCODE_ESCAPE, 1},    {SDL_SCANCODE_0, 11},        {SDL_SCANCODE_EQUALS, 13},
         {SDL_SCANCODE_Q, 16},        {SDL_SCANCODE_RETURN, 28},   {SDL_SCANCODE_A, 30},
@@ -125,6 +126,7 @@ TEST_F(Window, EachPhysicalKeyGivesItsConsoleNumberOnPressAndWithBit7OnRelease) 
         {SDL_SCANCODE_UP, 103},      {SDL_SCANCODE_LEFT, 105},    {SDL_SCANCODE_RIGHT, 106},
         {SDL_SCANCODE_DOWN, 108},    {SDL_SCANCODE_DELETE, 111},
     };
+    // clang-format on
     for (auto [code, number] : keys) {
         key(code, true);
         key(code, false);

@@ -21,8 +21,8 @@
 #include <string>
 
 #include "brin.h"
-#include "sim.h"
 #include "scenario/game_files.h"
+#include "sim.h"
 
 using namespace scenario;
 
@@ -222,11 +222,12 @@ bool run_apart(const std::string& folder, long levels, Outcome& out) {
 }
 
 void report(int n, const Outcome& o) {
-    std::printf("run %d: %ld levels, %ld lost, total %ld, digest %016llx, %.0f virtual s in %.1f wall s (%.0fx), "
-                "RSS %ld KiB at level %ld and %ld KiB at the end, heap in use %ld and %ld bytes\n",
-                n, o.levels, o.games_lost, o.total, static_cast<unsigned long long>(o.digest), o.virtual_seconds,
-                o.wall_seconds, o.virtual_seconds / o.wall_seconds, o.rss_early_kib, o.levels / 10, o.rss_end_kib,
-                o.heap_early, o.heap_end);
+    std::printf(
+        "run %d: %ld levels, %ld lost, total %ld, digest %016llx, %.0f virtual s in %.1f wall s (%.0fx), "
+        "RSS %ld KiB at level %ld and %ld KiB at the end, heap in use %ld and %ld bytes\n",
+        n, o.levels, o.games_lost, o.total, static_cast<unsigned long long>(o.digest), o.virtual_seconds,
+        o.wall_seconds, o.virtual_seconds / o.wall_seconds, o.rss_early_kib, o.levels / 10, o.rss_end_kib, o.heap_early,
+        o.heap_end);
 }
 
 }  // namespace

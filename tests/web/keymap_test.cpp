@@ -15,6 +15,7 @@ struct SamePlace {
     SDL_Scancode scancode;
 };
 
+// clang-format off
 constexpr SamePlace kSamePlace[] = {
     {"Escape", SDL_SCANCODE_ESCAPE}, {"Digit1", SDL_SCANCODE_1}, {"Digit2", SDL_SCANCODE_2},
     {"Digit3", SDL_SCANCODE_3}, {"Digit4", SDL_SCANCODE_4}, {"Digit5", SDL_SCANCODE_5},
@@ -65,6 +66,7 @@ constexpr SamePlace kSamePlace[] = {
     {"Lang2", SDL_SCANCODE_LANG2}, {"IntlYen", SDL_SCANCODE_INTERNATIONAL3}, {"MetaLeft", SDL_SCANCODE_LGUI},
     {"MetaRight", SDL_SCANCODE_RGUI}, {"ContextMenu", SDL_SCANCODE_APPLICATION},
 };
+// clang-format on
 
 // Keys SDL numbers that have no KeyboardEvent.code: the mode switch is no key of its own
 // place, and browsers give the keypad's plus-minus no name.
@@ -79,10 +81,12 @@ TEST(WebKeyMap, GivesEachKeyTheWindowsNumber) {
 
 TEST(WebKeyMap, HasNoKeyTheWindowLacksNorLacksOne) {
     auto paired_code = [](std::string_view code) {
-        return std::any_of(std::begin(kSamePlace), std::end(kSamePlace), [&](const SamePlace& k) { return k.code == code; });
+        return std::any_of(std::begin(kSamePlace), std::end(kSamePlace),
+                           [&](const SamePlace& k) { return k.code == code; });
     };
     auto paired_scancode = [](SDL_Scancode s) {
-        return std::any_of(std::begin(kSamePlace), std::end(kSamePlace), [&](const SamePlace& k) { return k.scancode == s; }) ||
+        return std::any_of(std::begin(kSamePlace), std::end(kSamePlace),
+                           [&](const SamePlace& k) { return k.scancode == s; }) ||
                std::find(std::begin(kNoBrowserName), std::end(kNoBrowserName), s) != std::end(kNoBrowserName);
     };
     for (const web::CodeNumber& k : web::kCodeNumbers) EXPECT_TRUE(paired_code(k.code)) << k.code;
