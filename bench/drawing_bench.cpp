@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing through the bank window: a full clear, a full-screen bar, a line of big text;
 // the clear and the text also the naive way, a pixel at a time.
 #include <benchmark/benchmark.h>

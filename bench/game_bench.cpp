@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole game on the simulator, as brin-sim runs it: start-up without max.pun, the
 // title, a first level left alone until its countdown runs out, and the game over, 100
 // virtual seconds in all. The rate counter `virtual_s` is virtual seconds per wall second.

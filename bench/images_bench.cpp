@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures, blocks and the pointer through the bank window: a full-screen PCX decoded onto
 // the screen, one tile swap through slot 1, and the pointer saved, drawn and restored;
 // each also the naive way, a pixel at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine under the library: one step of a fade (a whole palette lowered and loaded)
 // against loading it an entry at a time, and the platform's bank switch (vga_setpage, which
 // copies 64 KiB out of the window and 64 KiB in) against remapping the window.

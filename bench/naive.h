@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The straightforward way to do what the library does: one pixel at a time, each with its
 // own bank check, as plot and point do. Each benchmark runs the library's way and this way
 // in the same run, so that the figure to read is their ratio.

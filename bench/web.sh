@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The browser edition's figures (sizes, first frame, CPU idle in a level against the
 # browser's floor): builds the page and brin-sim, then measures. web.sh [SECONDS]
 set -euo pipefail

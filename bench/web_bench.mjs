@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The browser edition's figures: its sizes gzipped, the first frame after navigation on
 // localhost, and the CPU of all Chromium's processes while a level waits for the player,
 // against a blank page with a 100 Hz timer (the browser's own floor) in the same run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures brin binaries side by side in one run, in a virtual X display, once with SDL's
 # dummy audio driver and once with a PulseAudio server playing into a null sink:
 #   start-up   launch to the first picture in the window (xprobe, XGetImage)

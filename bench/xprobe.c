@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* What bench/window.sh measures through the X server: when a window first shows a picture,
  * and how long a key press takes to change it.
  *   xprobe first-picture NAME START_NS   ms from START_NS (CLOCK_REALTIME) until the window

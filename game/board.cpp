@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board: which piece stands in which cell, and the screen pixels moved with it.
 #include <cstdlib>
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin: the picture-swap puzzle. A 640x480 picture is cut into 4x5 cells of 160x96; the
 // player swaps pairs of cells until the picture is whole, against a countdown.
 #pragma once

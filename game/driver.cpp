@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and the game cycle: title, levels, game over, high scores, and again.
 #include <cstdio>
 #include <cstdlib>

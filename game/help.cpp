@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help page over the top-left corner, with the corner put back afterwards.
 #include "brin.h"
 #include "vora256.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The levels of one game: set-up, the play loop with its countdown, and the scoring.
 #include <cstdlib>
 

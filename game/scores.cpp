@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The five best totals with their names, kept in max.pun.
 #include <fcntl.h>
 #include <sys/file.h>

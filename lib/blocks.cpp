@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Image blocks: 16 slots, each a block (width, height, pixels) and the palette it came with.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clock, delays and tones.
 #include "platform.h"
 #include "vora256.h"

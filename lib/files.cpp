@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Data files: opened for reading without ever waiting on what is not a file.
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PCX pictures: 8-bit single-plane run-length encoded, 256 colours in the last 768 bytes.
 #include <algorithm>
 #include <cstdint>

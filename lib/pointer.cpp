@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mouse pointer: polling with change detection, and the arrow drawn into screen memory.
 #include <cstdint>
 

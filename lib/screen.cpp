@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Screen mode and banked drawing.
 #include <algorithm>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bitmap font and text.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vora256: drawing into the banked 640x480x256 screen, image blocks, PCX pictures, the
 // bitmap font, palette and fades, keyboard and mouse, clock and tones.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package, made by CPack: `bash scripts/package.sh` (which see) makes
 # brin_VERSION_amd64.deb. Its dependencies are worked out from the programs by dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

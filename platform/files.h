@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files the simulator and the tools write: a FILE that closes itself, and pictures as PNG.
 #pragma once
 

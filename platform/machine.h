@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contract between the shared virtual VGA (machine.cpp) and a back-end: what the machine
 // offers every back-end, and the few hooks each back-end implements for it. The library never
 // includes this file; a back-end is written from it alone.

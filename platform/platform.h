@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine the library runs on: the svgalib calls, the console's raw key bytes, the
 // clock and the speaker ports, with the names and signatures the library was written
 // against. Two back-ends implement it: sim/ (deterministic, for tests) and sdl/ (a window).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PC speaker as sound samples: a square wave at 1,193,182 / divisor Hz, built from its
 // odd harmonics below the edge of hearing so that nothing aliases, switched on and off
 // through short ramps so that nothing clicks. Used by the SDL audio and by tones-wav.

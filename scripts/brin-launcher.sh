@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Starts brin in the player's own folder, $XDG_DATA_HOME/brin (~/.local/share/brin), where
 # max.pun can be written and survives updates.
 # - The pictures and the font are links to the installed ones, so that an update of the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
 #   install-deps.sh web    what building the browser edition needs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the Debian package brin_VERSION_amd64.deb from a release build with Debian's
 # hardening flags, and checks it with lintian.
 #   scripts/package.sh [OUT_DIR [BUILD_DIR]]   (default: build/package for both)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up a fresh Debian 12 machine, builds brin and plays it. The game runs in
 # $XDG_DATA_HOME/brin (~/.local/share/brin), where its high scores are kept.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up a fresh Debian 12 machine, builds brin twice and runs every test:
 # a release build with warnings as errors, and a test build under AddressSanitizer and
 # UndefinedBehaviorSanitizer in which CTest runs the whole suite.

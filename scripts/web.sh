@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds brin for web browsers and serves it for local play.
 #   web.sh           build build/web/ and serve it at http://127.0.0.1:8256/ until Ctrl+C
 #   web.sh --build   only build build/web/: a static folder any web server can host

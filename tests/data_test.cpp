@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's data files, read with the game's own loaders, and the tools that make them.
 #include <dirent.h>
 #include <sys/stat.h>

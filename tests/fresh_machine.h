@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A simulated machine just switched on: what library tests and fuzz targets start from.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's board and high-score table, called directly on the simulator.
 #include <fcntl.h>
 #include <sys/file.h>

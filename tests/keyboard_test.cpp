@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <cstring>
 #include <initializer_list>
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every library test starts from: a fresh simulated machine in graphics mode.
 #pragma once
 

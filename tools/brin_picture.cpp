@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin-picture: turns a PNG or JPEG into a level picture for the game.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What every tool's main does with failures: one line on standard error, status 1; and the
 // checks of their options' values.
 #pragma once

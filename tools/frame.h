@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bringing a picture of any size to the game's 640x480.
 #pragma once
 

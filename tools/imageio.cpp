@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imageio.h"
 
 #include <jpeglib.h>

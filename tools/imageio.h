@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the pictures players bring, and writing PNG previews.
 #pragma once
 

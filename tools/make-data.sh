@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes every file of data/ with the programs in tools/. The same sources always give the
 # same bytes.
 #   tools/make-data.sh                       build the tools (build/release), remake data/

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Draws brin's icon: a sunset cut into 4 by 5 tiles, two of them swapped, one marked with the
 # game's yellow frame. One drawing, on a 64x64 grid, written out twice: as SVG, and drawn by
 # ImageMagick at 256x256 and scaled down to 128, 64 and 48 pixels.

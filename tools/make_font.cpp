@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make-font: topaz.fon, the game's 8x8 font of 255 glyphs in code page 437 order, from a
 // Linux console font (PSF version 1 with a Unicode table, gzip-compressed or not).
 //   make-font CONSOLEFONT.psf.gz OUT.fon

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make-levels: the four level pictures 1.pcx to 4.pcx, painted and written to a folder.
 //   make-levels FOLDER
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // make-title: brin.pcx, the title graphics: the studio's mark, the game's name and the
 // game-over words, each inside the rectangle the game cuts it from, lettered with a
 // TrueType font.

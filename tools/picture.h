@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures as the tools handle them: true colour while they are drawn or read, indexed
 // with a 256-colour palette once they are ready for the game, and the PCX files the game
 // reads them from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin-preview: PNG pictures of a PCX file as the game shows it, for looking at by eye.
 //   brin-preview PICTURE.pcx OUT_PREFIX
 // A level picture (640x480) gives OUT_PREFIX.png, OUT_PREFIX-grid.png (the 4x5 grid drawn)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quantise.h"
 
 #include <libimagequant.h>

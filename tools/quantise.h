@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From true colour to the game's 256 colours. Every picture of ours keeps the colours the
 // game draws its grid, frames, texts and pointer with at the same entries, at exact full
 // levels, ahead of any look-alike; the help page's text colour (entry 254) is white too.

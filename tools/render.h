@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Painting the level pictures: colours, a repeatable random source, gradient noise and a
 // canvas drawn at several samples per pixel so that edges come out smooth.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Deep in the Mandelbrot set's seahorse valley: a spiral of filaments that fills the whole
 // picture, in bands of colour that turn slowly across it, so that every part has a hue
 // of its own.

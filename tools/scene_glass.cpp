@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stained-glass window: a rose of rings and petals in the middle, irregular panes around
 // it whose colours change from corner to corner, lead between them all, and daylight
 // coming through from the upper left.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fishing village: coloured houses climbing a hill above the quay, a bell tower, a
 // lighthouse on the headland, boats at their moorings and the whole of it mirrored in the
 // harbour water.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A lake at sunset: clouds lit from below, a crescent moon, two mountain ranges, a cabin
 // and pines on the banks, a rowing boat on the glitter of the sun.
 #include <cmath>

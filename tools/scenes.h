@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four level pictures, painted from scratch: the same call always gives the same image.
 #pragma once
 

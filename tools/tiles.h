@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How far apart the 20 tiles of a level picture look: a player places tiles by eye, so no
 // two may look alike.
 #pragma once

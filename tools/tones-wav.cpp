@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders a speaker log (lines "MICROSECONDS DIVISOR", 0 for silence, as brin-sim writes
 // to tones.log) to a WAV file with the same sound the game makes in its window.
 //   tones-wav [--rate N] tones.log out.wav

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The speaker through SDL audio. The only threaded code of the window: the speaker's changes
 // go from the main thread to the audio callback through a single-producer, single-consumer
 // ring, stamped with the time they were made. The callback places each at its sample within

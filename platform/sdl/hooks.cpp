@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window back-end's hooks into the shared machine: every clock read, key poll and mouse
 // poll takes in the window's events, shows a frame when one is due and rests when the game
 // is only spinning on the clock; the display opens the window and the sound.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's icon: the game's 64x64 PNG, built into the program so that it shows however
 // the game was installed or started.
 #include <png.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard as the console's key bytes, the mouse as the mouse device, and the window's
 // own events, all taken in at the game's polls.
 #include <SDL_syswm.h>

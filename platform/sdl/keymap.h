@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console key numbers by physical key, as a PC keyboard sends them whatever the desktop's
 // layout: the window's keys become the bytes the console would give.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin: the game in an SDL window. The arguments are the window's; the game takes none.
 #include "brin.h"
 #include "sdl.h"

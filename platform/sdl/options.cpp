@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's command line and the settings it remembers in $XDG_CONFIG_HOME/brin/brin.conf.
 // The game itself takes no arguments: everything here is the window's.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture: the virtual VGA's screen memory through its palette registers, in a window
 // that keeps the 4:3 shape at any size.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window back-end's parts share: the picture (picture.cpp), the keyboard, mouse and
 // window events (input.cpp), the speaker's sound (audio.cpp), and the hooks that tie them to
 // the shared machine (hooks.cpp). Only the files of this folder include it.

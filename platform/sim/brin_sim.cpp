@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin-sim: the game on the simulator, driven by a script of timed input.
 //
 //   brin-sim [--script FILE] [--out DIR] [--limit SECONDS] [--quantum-us N]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The deterministic back-end: a virtual clock that moves only when the program reads it or
 // polls, input given in advance at virtual times, and the screen, palette and speaker open
 // to inspection. The same inputs always give the same run, byte for byte.

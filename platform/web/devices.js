@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The machine's devices as the page gives them: the canvas, the keyboard and mouse, the
 // speaker and the storage that keeps max.pun. Built into brin.js ahead of the compiled game,
 // whose hooks (web.cpp) call it. The event handlers only queue what they see: they run while

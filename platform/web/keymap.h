@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Console key numbers by KeyboardEvent.code, which names a key by its place on the keyboard
 // whatever the layout: the page's keys become the bytes the console would give. "Semicolon"
 // is the key right of L (Ñ on a Spanish keyboard), "IntlBackslash" the one left of Z (<).

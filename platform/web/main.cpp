@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin: the game in a web page.
 #include "brin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page around the game: the start screen (a browser lets a page sound only after the
 // player did something on it), the game, the end screen with "play again", the full-screen
 // button and the keys' help. The game itself is brin.js, made by Emscripten.

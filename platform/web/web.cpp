@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The browser back-end: the virtual VGA shown in a canvas, the page's keys and mouse as the
 // console's key bytes and the mouse device, the speaker through Web Audio, max.pun kept in
 // the browser's storage. The page's side of it is devices.js: its event handlers only queue,

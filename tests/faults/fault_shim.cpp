@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into brin-sim (LD_PRELOAD) to make the save of the high-score table fail, or
 // to kill the process, at the step named by the environment variable BRIN_FAULT:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table saved while things go wrong: a call of the save fails, or the
 // process is killed between two of them. Afterwards max.pun is the old file or the new one,
 // byte for byte, and a failed save was shown to the player. The faults come from a shim

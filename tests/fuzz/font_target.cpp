@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the font loader: the input is a font file. After loadfont every code,
 // 255 included, is drawn at 1x1, and a line of the top codes at the game's larger sizes, so
 // that whatever the table now holds is drawn. The lines lie within bank 1, where drawing is

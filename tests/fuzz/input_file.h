@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets that read files need: the input bytes as a file the library opens
 // by name.
 #pragma once

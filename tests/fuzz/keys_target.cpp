@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the key bytes: the input is what the console would deliver. The bytes go
 // once through inkey2, one call each, and once into inputc, followed by an Enter so that the
 // line ends. The first byte also picks the magnification the line is echoed at.

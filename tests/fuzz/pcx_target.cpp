@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the picture loaders: the input is a picture file, given to loadpcx and
 // then to loadblock on a freshly switched-on simulated machine. Header bytes 12-15 (the
 // resolution, which the loaders never read) also place the picture: CX and CY from -1023 to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over every file in the folders given, without libFuzzer, so
 // that the ordinary test build replays its corpus.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the save of the high-score table. The input holds a table file read at
 // start-up, a total, the key bytes of a typed name and, when the first byte says so, the
 // table another game saved (or removed) before this one saves. After the save the file must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the high-score file: the input is max.pun, read as at start-up and then
 // shown as the table after a game whose total (-1) does not enter it. The target works in a
 // folder of its own; the table's five seconds pass in a few large clock steps.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole games on brin-sim with damaged data files: each run reaches a level, lets its
 // countdown run out and shows the high-score table. The game must come through every one
 // (a sanitizer build turns any stray read or write into a failed run) and show what the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the Debian package with scripts/package.sh and checks it: lintian finds no error,
 # the files are where players' systems look for them, and the menu entry, the software
 # centres' description and the manual pages pass their own checkers.

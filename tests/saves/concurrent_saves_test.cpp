@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Two games saving the high-score table of one folder at the same moment, many times over:
 // two brin-sim runs started together, each solving the first level (one a second later than
 // the other, so their totals differ) and typing its name at the same virtual moment. Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table saved over files of every nature: planted links and FIFOs where the
 // new file might go, a table that is a FIFO or a link, a hard-linked table, and tables and
 // folders the player may or may not write. The player is the user nobody when the tests run

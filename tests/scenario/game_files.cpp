@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "game_files.h"
 
 #include <sys/wait.h>

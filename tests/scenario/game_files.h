@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole games played by brin-sim in a folder of small data files made here: a font whose
 // glyphs all differ, four level pictures whose tiles are flat colours that tell the pieces
 // apart, and title graphics of three flat rectangles.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole games on brin-sim, played from scripts as a player would: look at the screen,
 // work out the swaps, and play them.
 #include <fcntl.h>

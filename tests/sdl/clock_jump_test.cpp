@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window back-end's clock while the system's wall clock is set back or forward. This
 // program stands in for the C library's wall clock (clock_gettime of CLOCK_REALTIME,
 // gettimeofday, time), running it at a distance from the real one that a test sets; the

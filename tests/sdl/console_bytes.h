@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key bytes waiting on the console's "standard input", taken as the library takes them.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # brin --fullscreen on a laptop's 1366x768 and a 1920x1080 screen, in a virtual X display
 # with a window manager: the picture fills the screen's height at 4:3 between black bars, a
 # click marks the tile under the pointer, Escape ends the game with status 0 and full screen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes a folder of the small game data the scenario tests play with and prints its path,
 // for the tests that play the real brin.
 #include <cstdio>

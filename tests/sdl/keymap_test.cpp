@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's key map against SDL's own: in a real X display every key a Linux keyboard can
 // send (X keycode = console key number + 8) is pressed and released through XTest, and what
 // SDL makes of it decides what the game must read. A key SDL knows by a scancode gives its

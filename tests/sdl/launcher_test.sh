@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The launcher starts the program in the player's folder, links the installed pictures and
 # font where they are missing, copies the empty high-score table only when there is none,
 # and never touches the player's own files: the high scores above all.

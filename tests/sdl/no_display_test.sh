@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Where no window can be opened, brin says it needs the graphics mode and ends with status 0.
 # --help and --version need no display; a wrong option is named, with the usage, status 2.
 #   no_display_test.sh BRIN

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin's command line and brin.conf: the arguments over the remembered settings, a damaged
 // file ignored, and the window's state written back when the game ends, on SDL's dummy driver.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The speaker's sound, heard the way a listener would measure it: pitches from the zero
 // crossings, tone edges from the level and from where the pitch changes, and the spectrum
 // where a naive square wave would fold its harmonics back below the Nyquist limit.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Plays the installed brin in a virtual X display, driven by real X events from xdotool,
 # and holds its window up against what brin-sim shows at the same moments of a game:
 # it reaches a level, Enter shows the help page, a key closes it, a click marks a cell,

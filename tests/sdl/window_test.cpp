@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window back-end with SDL's dummy video and audio drivers: window events in, key
 // bytes and mouse states out; the picture read back from the renderer; the real clock,
 // with no limit on how long anything takes (timings are measured in bench/).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command in a virtual X display of its own: with_xvfb.sh COMMAND [ARGS...]
 # Exits 77 (skipped) only when no X server can be started.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin-soak: the game plays level after level on the simulator, in this process, while a
 // player made of timed callbacks looks at the screen: when a shuffled board is up and
 // counting down it reads the board and the countdown, swaps the pieces back quickly, and

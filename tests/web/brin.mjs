@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the browser tests share: Debian's Chromium driven by puppeteer-core, the built page
 // served on 127.0.0.1, the frames the page puts on its canvas, and the screens brin-sim
 // shows at the same moments of a game.

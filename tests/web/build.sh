@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the browser edition for the tests: build.sh SOURCE BUILD_DIR (the page in BUILD_DIR/site).
 set -euo pipefail
 src=$1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page and the window must give every key the same console number: the browser's key
 // names (KeyboardEvent.code) and SDL's scancodes both name USB keyboard positions, paired here.
 #include <gtest/gtest.h>

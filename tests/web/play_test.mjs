@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brin in headless Chromium, against brin-sim's screens at the same moments of a game.
 //   node play_test.mjs CASE SITE BRIN_SIM DATA
 // CASE: title (the start screen, the title, its fanfare), level (the first level's picture,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A static web server for a folder, on 127.0.0.1 at a port the system picks.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
