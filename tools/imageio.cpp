@@ -43,6 +43,12 @@ std::runtime_error size_failure(const std::string& path, long width, long height
 
 enum class Decoded { whole, damaged, bad_size };
 
+// A decoder's verdict in the player's words, when it is not a whole picture.
+void refuse_unless_whole(Decoded verdict, const std::string& path, const Image& image) {
+    if (verdict == Decoded::bad_size) throw size_failure(path, image.width, image.height);
+    if (verdict == Decoded::damaged) throw damaged(path);
+}
+
 // Only plain data lives in this frame across libpng's jump: the pixels go into `into`,
 // which the caller owns, through `rows`, which the caller owns too.
 Decoded decode_png(std::FILE* file, Image& into, std::vector<png_bytep>& rows) {
@@ -88,15 +94,8 @@ Decoded decode_png(std::FILE* file, Image& into, std::vector<png_bytep>& rows) {
 Image read_png(const std::string& path, std::FILE* file) {
     Image image;
     std::vector<png_bytep> rows;
-    switch (decode_png(file, image, rows)) {
-    case Decoded::whole:
-        return image;
-    case Decoded::bad_size:
-        throw size_failure(path, image.width, image.height);
-    case Decoded::damaged:
-        break;
-    }
-    throw damaged(path);
+    refuse_unless_whole(decode_png(file, image, rows), path, image);
+    return image;
 }
 
 // ---- JPEG ----
@@ -197,15 +196,8 @@ Image read_jpeg(const std::string& path, std::FILE* file) {
     JpegError error{};
     Image image;
     int orientation = 1;
-    switch (decode_jpeg(file, error, image, orientation)) {
-    case Decoded::whole:
-        return upright(image, orientation);
-    case Decoded::bad_size:
-        throw size_failure(path, image.width, image.height);
-    case Decoded::damaged:
-        break;
-    }
-    throw damaged(path);
+    refuse_unless_whole(decode_jpeg(file, error, image, orientation), path, image);
+    return upright(image, orientation);
 }
 
 // ---- Exif ----

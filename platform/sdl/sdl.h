@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What the window back-end's parts share: the picture (picture.cpp), the keyboard, mouse and
-// window events (input.cpp), the speaker's sound (audio.cpp), and the hooks that tie them to
-// the shared machine (hooks.cpp). Only the files of this folder include it.
+// window events (input.cpp), resting between polls (rest.cpp), the speaker's sound
+// (audio.cpp), the command line (options.cpp), and the hooks that tie them to the shared
+// machine (hooks.cpp). Only the files of this folder include it.
 #pragma once
 
 #include <SDL.h>
@@ -52,20 +53,30 @@ void toggle_full_screen();
 // Where the 640x480 picture lies in the window, in window coordinates.
 SDL_Rect picture_place();
 
-// ---- keyboard, mouse and window events ----
+// ---- keyboard, mouse and window events (input.cpp) ----
 
-// Takes in every waiting event; true when there was any.
+// One event taken in: a key, the mouse, the window.
+void take_event(const SDL_Event& e);
+// Takes in the events SDL holds; true when there was any.
+bool take_events();
+// A click the game has not polled the mouse for yet: the mouse's events after it wait.
+bool click_waiting();
+// A poll of `mouse` kind or another; the game has seen a click once it polled the mouse.
+void note_mouse_poll(bool mouse);
+// The window was closed or a signal asked the game to end.
+bool quit_requested();
+void request_quit();
+
+// ---- keeping cool (rest.cpp) ----
+
+// Fetches the window's events when they can have come, and takes them in; true when any.
 bool pump_events();
 // Sends the X server what the window asked of it so far.
 void send_x_requests();
 // The game polled again: rest until something can have changed, when nothing did.
 void rest_if_idle(bool input);
-// A poll of `mouse` kind or another; the game has seen a click once it polled the mouse.
-// `fine_clock`: the game read the clock finer than whole seconds.
+// Every poll: `mouse` as above; `fine_clock`, the game read the clock finer than whole seconds.
 void note_poll(bool mouse, bool fine_clock);
-// The window was closed or a signal asked the game to end.
-bool quit_requested();
-void request_quit();
 
 // ---- the speaker ----
 
