@@ -82,7 +82,7 @@ void fade(int step);
 
 extern unsigned char* grafi[kBlockSlots];   // block: the header, then pixels
 extern unsigned char* grafip[kBlockSlots];  // the palette that came with it (kPalBytes used)
-extern int SETIM;                  // putz: opaque up to 255, low byte transparent from 256
+extern int SETIM;                           // putz: opaque up to 255, low byte transparent from 256
 
 // Gives back the slot's block and takes storage for a w x h one with its header written,
 // then gives back and takes the palette copy. False when memory can't be had: the slot is

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The virtual VGA shared by both back-ends: screen memory seen through a 64 KiB bank
+// The virtual VGA shared by every back-end: screen memory seen through a 64 KiB bank
 // window, the palette registers, the mouse and key queues, and the PC speaker ports.
 #include "machine.h"
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The machine the library runs on: the svgalib calls, the console's raw key bytes, the
 // clock and the speaker ports, with the names and signatures the library was written
-// against. Two back-ends implement it: sim/ (deterministic, for tests) and sdl/ (a window).
+// against. Three back-ends implement it: sim/ (deterministic, for tests), sdl/ (a window) and
+// web/ (a browser page).
 #pragma once
 
 #include <sys/select.h>
