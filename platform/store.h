@@ -29,7 +29,8 @@ using Merge = bool (*)(const Bytes& on_disk, bool found, Bytes& out);
 // Replaces a small file whole: a file reached through a link is replaced where the link
 // points, the file is the old one or the new one at every moment, and keeps its mode, owner
 // and group. A `shared` file (one several games write, as the high scores) is replaced by
-// one game at a time, under a lock beside it, and `merge` sees what the other games wrote.
+// one game at a time, under a lock beside it, `merge` sees what the other games wrote, and
+// the rename is synced to the disk with the folder.
 // False when it could not be replaced; the file is then as it was.
 bool replace(const std::string& path, Merge merge, bool shared);
 

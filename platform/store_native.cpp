@@ -188,8 +188,10 @@ void sync_folder(const std::string& path) {
     if (d.fd >= 0) ::fsync(d.fd);
 }
 
-// A failure at any point leaves the old file as it was.
-Written through_new_file(const std::string& path, int old, const Bytes& bytes) {
+// A failure at any point leaves the old file as it was. The folder is synced only for a
+// shared file: on a busy disk that can take seconds, which a program's own settings,
+// written as it ends, are not worth.
+Written through_new_file(const std::string& path, int old, const Bytes& bytes, bool shared) {
     std::string name;
     Descriptor fresh(create_new_file(path, name));
     if (fresh.fd < 0) return no_room(errno) ? Written::no_room : Written::no;
@@ -200,7 +202,7 @@ Written through_new_file(const std::string& path, int old, const Bytes& bytes) {
     bool ok = write_all(fresh.fd, bytes) && ::fsync(fresh.fd) == 0;
     ok = ::close(fresh.release()) == 0 && ok;
     if (ok && std::rename(name.c_str(), path.c_str()) == 0) {
-        sync_folder(path);
+        if (shared) sync_folder(path);
         return Written::yes;
     }
     ::unlink(name.c_str());
@@ -226,8 +228,8 @@ bool several_names(int fd) {
     return ::fstat(fd, &st) == 0 && st.st_nlink > 1;
 }
 
-bool write_file(const std::string& path, int old, const Bytes& bytes, const Bytes& before) {
-    Written w = old >= 0 && several_names(old) ? Written::no_room : through_new_file(path, old, bytes);
+bool write_file(const std::string& path, int old, const Bytes& bytes, const Bytes& before, bool shared) {
+    Written w = old >= 0 && several_names(old) ? Written::no_room : through_new_file(path, old, bytes, shared);
     if (w == Written::no_room && old >= 0) return in_place(old, bytes, before);
     return w == Written::yes;
 }
@@ -246,7 +248,7 @@ bool replace(const std::string& name, Merge merge, bool shared) {
     if (old.fd >= 0 && !read_back(old.fd, on_disk)) return false;
     if (!merge(on_disk, old.fd >= 0, out)) return false;
     remove_leftovers(path);
-    return write_file(path, old.fd, out, on_disk);
+    return write_file(path, old.fd, out, on_disk, shared);
 }
 
 }  // namespace platform::store
