@@ -1,21 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Data files: opened for reading without ever waiting on what is not a file.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// Data files, through the machine's file service.
+#include "platform.h"
 #include "vora256.h"
 
 namespace vora256 {
 
-std::FILE* abre_datos(const char* path) {
-    // Without O_NONBLOCK a FIFO's open would wait for a writer for ever.
-    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    struct stat st {};
-    std::FILE* f = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fdopen(fd, "rb") : nullptr;
-    if (f == nullptr) ::close(fd);
-    return f;
-}
+std::FILE* abre_datos(const char* path) { return platform::store::open_data(path); }
+
+bool guarda_datos(const char* path, Funde funde) { return platform::store::replace(path, funde, true); }
 
 }  // namespace vora256

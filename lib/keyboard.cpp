@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Keyboard and line input: raw console key bytes turned into key codes and characters of
 // a Spanish PC keyboard, and a small line editor on the graphics screen.
-#include <sys/select.h>
-#include <sys/time.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

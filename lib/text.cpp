@@ -68,13 +68,15 @@ void magnified(int x, int y, int code) {
 void loadfont(const char* path) {
     std::FILE* f = abre_datos(path);
     if (f == nullptr) return;
+    // A short file fills the header and the table as far as it reaches and leaves the rest
+    // as it was, so how much each read took does not matter.
     if (std::fread(VARI, 1, 1, f) == 1) {
         if (VARI[0] == 'S') {
-            (void)std::fread(VARI + 1, 1, 9, f);
-            (void)std::fread(tabla, 1, sizeof tabla, f);
+            [[maybe_unused]] std::size_t header = std::fread(VARI + 1, 1, 9, f);
+            [[maybe_unused]] std::size_t glyphs = std::fread(tabla, 1, sizeof tabla, f);
         } else {
             tabla[0] = static_cast<unsigned char>(VARI[0]);
-            (void)std::fread(tabla + 1, 1, sizeof tabla - 1, f);
+            [[maybe_unused]] std::size_t glyphs = std::fread(tabla + 1, 1, sizeof tabla - 1, f);
         }
     }
     std::fclose(f);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 namespace vora256 {
 
@@ -98,6 +99,11 @@ void putz(int slot, int x, int y, int bx, int by, int w, int h);
 // A data file opened for reading ("rb"), or nullptr as for a missing file when it can't be
 // opened or is not a regular file (a FIFO, a device, a folder); never waits.
 std::FILE* abre_datos(const char* path);
+// Replaces a data file whole, one game at a time: `funde` gets the file as it is on disk
+// (`hay` false when there is none) and gives the bytes to write, or false to leave it. False
+// when the file could not be replaced; it is then as it was.
+using Funde = bool (*)(const std::vector<unsigned char>& disco, bool hay, std::vector<unsigned char>& nuevo);
+bool guarda_datos(const char* path, Funde funde);
 
 // ---- PCX pictures ----
 

@@ -3,6 +3,9 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace platform::files {
 
 bool close(File& f) {
@@ -31,6 +34,38 @@ bool write_png(const std::string& path, int width, int height, const unsigned ch
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return close(f);
+}
+
+namespace {
+
+void put_le(std::FILE* f, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), f);
+}
+
+}  // namespace
+
+bool write_wav(const char* path, const std::vector<float>& samples, int rate) {
+    File file(std::fopen(path, "wb"));
+    if (!file) return false;
+    std::FILE* f = file.get();
+    auto data_bytes = static_cast<std::uint32_t>(2 * samples.size());
+    std::fputs("RIFF", f);
+    put_le(f, 36 + data_bytes, 4);
+    std::fputs("WAVEfmt ", f);
+    put_le(f, 16, 4);  // format chunk size
+    put_le(f, 1, 2);   // PCM
+    put_le(f, 1, 2);   // mono
+    put_le(f, static_cast<std::uint32_t>(rate), 4);
+    put_le(f, static_cast<std::uint32_t>(2 * rate), 4);  // bytes a second
+    put_le(f, 2, 2);                                     // bytes a frame
+    put_le(f, 16, 2);                                    // bits a sample
+    std::fputs("data", f);
+    put_le(f, data_bytes, 4);
+    for (float s : samples) {
+        long q = std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f);
+        put_le(f, static_cast<std::uint32_t>(q) & 0xFFFF, 2);
+    }
+    return close(file);
 }
 
 }  // namespace platform::files

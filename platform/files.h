@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Files the simulator and the tools write: a FILE that closes itself, and pictures as PNG.
+// Files the simulator and the tools write: a FILE that closes itself, pictures as PNG and
+// sound as WAV.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform::files {
 
@@ -19,5 +21,8 @@ bool close(File& f);
 // A width x height picture of 8-bit red-green-blue triples, row by row, as a PNG file;
 // false when it can't be written.
 bool write_png(const std::string& path, int width, int height, const unsigned char* rgb);
+
+// 16-bit mono PCM in a RIFF WAVE file; false when it can't be written.
+bool write_wav(const char* path, const std::vector<float>& samples, int rate);
 
 }  // namespace platform::files

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The machine the library runs on: the svgalib calls, the console's raw key bytes, the
 // clock and the speaker ports, with the names and signatures the library was written
-// against. Three back-ends implement it: sim/ (deterministic, for tests), sdl/ (a window) and
+// against, and the files it keeps. Three back-ends implement it: sim/ (deterministic, for tests), sdl/ (a window) and
 // web/ (a browser page).
 #pragma once
 
@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <ctime>
+
+#include "store.h"  // the data files, read and replaced
 
 namespace platform {
 

@@ -3,14 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
-
-#include "files.h"
 
 namespace platform::sound {
 
-namespace files = platform::files;
 namespace {
 
 constexpr double kFadeBandHz = 4000.0;  // harmonics taper off over this band below the top
@@ -55,10 +51,6 @@ double wave(const Tone& t) {
         sum += t.weight[h] * now;
     }
     return sum;
-}
-
-void put_le(std::FILE* f, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((value >> (8 * i)) & 0xFF), f);
 }
 
 }  // namespace
@@ -128,30 +120,6 @@ std::vector<float> render_changes(const std::vector<Change>& changes, int rate, 
     }
     render_until((changes.empty() ? 0 : changes.back().us) + tail_us);
     return out;
-}
-
-bool write_wav(const char* path, const std::vector<float>& samples, int rate) {
-    files::File file(std::fopen(path, "wb"));
-    if (!file) return false;
-    std::FILE* f = file.get();
-    auto data_bytes = static_cast<std::uint32_t>(2 * samples.size());
-    std::fputs("RIFF", f);
-    put_le(f, 36 + data_bytes, 4);
-    std::fputs("WAVEfmt ", f);
-    put_le(f, 16, 4);  // format chunk size
-    put_le(f, 1, 2);   // PCM
-    put_le(f, 1, 2);   // mono
-    put_le(f, static_cast<std::uint32_t>(rate), 4);
-    put_le(f, static_cast<std::uint32_t>(2 * rate), 4);  // bytes a second
-    put_le(f, 2, 2);                                     // bytes a frame
-    put_le(f, 16, 2);                                    // bits a sample
-    std::fputs("data", f);
-    put_le(f, data_bytes, 4);
-    for (float s : samples) {
-        long q = std::lround(std::clamp(s, -1.0f, 1.0f) * 32767.0f);
-        put_le(f, static_cast<std::uint32_t>(q) & 0xFFFF, 2);
-    }
-    return files::close(file);
 }
 
 }  // namespace platform::sound

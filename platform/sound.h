@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The PC speaker as sound samples: a square wave at 1,193,182 / divisor Hz, built from its
 // odd harmonics below the edge of hearing so that nothing aliases, switched on and off
-// through short ramps so that nothing clicks. Used by the SDL audio and by tones-wav.
+// through short ramps so that nothing clicks. Used by the SDL audio, the browser and tones-wav.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +51,5 @@ struct Change {
 };
 // The whole of a list of changes in time order, from 0 us to `tail_us` after the last.
 std::vector<float> render_changes(const std::vector<Change>& changes, int rate, std::int64_t tail_us);
-
-// 16-bit mono PCM in a RIFF WAVE file; false when it can't be written.
-bool write_wav(const char* path, const std::vector<float>& samples, int rate);
 
 }  // namespace platform::sound

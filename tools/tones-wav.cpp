@@ -15,12 +15,13 @@
 namespace {
 
 namespace sound = platform::sound;
+namespace files = platform::files;
 
 constexpr std::int64_t kTailUs = 200000;  // after the last change, to hear its ramp end
 constexpr const char* kUsage = "usage: tones-wav [--rate N] tones.log out.wav";
 
 void read_log(const char* path, std::vector<sound::Change>& changes) {
-    platform::files::File f(std::fopen(path, "r"));
+    files::File f(std::fopen(path, "r"));
     if (!f) throw std::runtime_error(std::string(path) + " cannot be read");
     long long us = 0;
     int divisor = 0;
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         std::vector<sound::Change> changes;
         read_log(argv[first], changes);
         const int r = static_cast<int>(rate);
-        if (!sound::write_wav(argv[first + 1], sound::render_changes(changes, r, kTailUs), r))
+        if (!files::write_wav(argv[first + 1], sound::render_changes(changes, r, kTailUs), r))
             throw std::runtime_error(std::string(argv[first + 1]) + " cannot be written");
     });
 }

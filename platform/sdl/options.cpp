@@ -2,17 +2,16 @@
 // The window's command line and the settings it remembers in $XDG_CONFIG_HOME/brin/brin.conf.
 // The game itself takes no arguments: everything here is the window's.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "sdl.h"
+#include "store.h"
 
 namespace sdl {
 namespace {
@@ -36,7 +35,8 @@ constexpr const char* kUsage =
     "The window's size, full screen, scale and volume are remembered in\n"
     "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf).\n";
 
-constexpr int kLargest = 16384;  // beyond any screen: a larger number is a damaged file
+constexpr int kLargest = 16384;          // beyond any screen: a larger number is a damaged file
+constexpr std::size_t kLongest = 65536;  // of brin.conf, far beyond what brin writes
 
 bool whole_number(const std::string& text, int low, int high, int& value) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -76,9 +76,12 @@ bool take_setting(const std::string& line, Settings& s) {
     return false;
 }
 
+// Read as the game's data files are: anything but a regular file (a FIFO that would keep
+// the game from starting) counts as none.
 void read_settings(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return;  // none yet: the defaults
+    platform::store::Bytes bytes;
+    if (!platform::store::read_data(path, bytes, kLongest)) return;  // none yet: the defaults
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
     Settings s;
     std::string line;
     int number = 0;
@@ -90,10 +93,6 @@ void read_settings(const std::string& path) {
                          number);
             return;
         }
-    }
-    if (in.bad()) {
-        std::fprintf(stderr, "brin: %s: can't be read; the settings there are ignored\n", path.c_str());
-        return;
     }
     current = s;
 }
@@ -172,17 +171,11 @@ std::string settings_text(const Settings& s) {
     return text.str();
 }
 
-// Whole or not at all: a temporary file beside it, flushed, then renamed over it.
-bool write_atomically(const std::string& path, const std::string& text) {
-    std::string temporary = path + ".tmp" + std::to_string(getpid());
-    std::FILE* f = std::fopen(temporary.c_str(), "w");
-    if (f == nullptr) return false;
-    bool ok =
-        std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    std::remove(temporary.c_str());
-    return false;
+// The settings as brin.conf holds them, whatever it held before.
+bool settings_file(const platform::store::Bytes&, bool, platform::store::Bytes& out) {
+    std::string text = settings_text(current);
+    out.assign(text.begin(), text.end());
+    return true;
 }
 
 }  // namespace
@@ -206,7 +199,7 @@ int take_command_line(int argc, char** argv) {
 void save_settings() {
     std::string path = settings_path();
     if (!remembered || path.empty()) return;
-    if (!make_folders(settings_folder()) || !write_atomically(path, settings_text(current)))
+    if (!make_folders(settings_folder()) || !platform::store::replace(path, settings_file, false))
         std::fprintf(stderr, "brin: could not save the settings in %s: %s\n", path.c_str(), std::strerror(errno));
 }
 

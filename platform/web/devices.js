@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The machine's devices as the page gives them: the canvas, the keyboard and mouse, the
-// speaker and the storage that keeps max.pun. Built into brin.js ahead of the compiled game,
+// The machine's devices as the page gives them: the canvas, the keyboard and mouse and the
+// speaker (store.js keeps max.pun). Built into brin.js ahead of the compiled game,
 // whose hooks (web.cpp) call it. The event handlers only queue what they see: they run while
 // the game is suspended, and the game takes the queues in at its polls.
 //
@@ -9,8 +9,7 @@
 var brinDevices = (function () {
   'use strict';
   var kWidth = 640, kHeight = 480;
-  var kSavedDir = '/saved';  // IndexedDB behind it
-  var kGameDir = '/brin';    // the game's folder: its data, and max.pun while it runs
+  var kGameDir = '/brin';  // the game's folder: its data, and max.pun while it runs
 
   var canvas = Module['canvas'];
   var context = null;
@@ -181,40 +180,6 @@ var brinDevices = (function () {
     }
   }
 
-  // ---- storage ----
-
-  // The game writes max.pun in its own folder, as on a disk. A copy of it lives in the
-  // browser's IndexedDB; it is put back before the game starts and taken after every save.
-  var gameDir = null;
-  var savedNode = null, savedTime = 0;
-
-  // Asked at every poll, so it only looks at the folder's entry (MEMFS keeps a folder's
-  // files by name): a save puts a new file there, or writes the old one again.
-  function saved() {
-    var node = gameDir.contents['max.pun'];
-    if (!node || (node === savedNode && node.timestamp === savedTime)) return false;
-    savedNode = node;
-    savedTime = node.timestamp;
-    return true;
-  }
-
-  function syncSaved(populate) {
-    return new Promise(function (resolve) {
-      FS.syncfs(populate, function (e) {
-        if (e) err('brin: the high scores cannot be kept in this browser: ' + e);
-        resolve();
-      });
-    });
-  }
-
-  function copy(from, to) {
-    try {
-      FS.writeFile(to, FS.readFile(from));
-    } catch (e) {
-      return;  // nothing to copy
-    }
-  }
-
   // The game ends with exit(), which reaches the top of the page as an ExitStatus thrown
   // out of its last rest: the end of the program, not an error.
   function ending(e) {
@@ -228,19 +193,7 @@ var brinDevices = (function () {
 
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     FS.mkdirTree(kGameDir);
-    gameDir = FS.lookupPath(kGameDir).node;
-    FS.mkdir(kSavedDir);
-    FS.mount(IDBFS, {}, kSavedDir);
     FS.chdir(kGameDir);
-    addRunDependency('brin-saved');
-    syncSaved(true).then(function () {
-      removeRunDependency('brin-saved');
-    });
-    // Once the data are in place too, the table kept in the browser replaces the shipped one.
-    addOnPreMain(function () {
-      copy(kSavedDir + '/max.pun', kGameDir + '/max.pun');
-      saved();  // what was put back is not a save
-    });
   });
 
   return {
@@ -286,14 +239,6 @@ var brinDevices = (function () {
     },
 
     sound: sound,
-
-    // True once after each time the game has written max.pun.
-    saved: saved,
-
-    keepSaved: function () {
-      copy(kGameDir + '/max.pun', kSavedDir + '/max.pun');
-      return syncSaved(false);
-    },
 
     // Until `ms` have passed or an input came.
     rest: function (ms) {

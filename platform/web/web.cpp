@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The browser back-end: the virtual VGA shown in a canvas, the page's keys and mouse as the
-// console's key bytes and the mouse device, the speaker through Web Audio, max.pun kept in
-// the browser's storage. The page's side of it is devices.js: its event handlers only queue,
+// console's key bytes and the mouse device, the speaker through Web Audio (max.pun is
+// kept by store.cpp). The page's side of it is devices.js: its event handlers only queue,
 // since they run while the game is suspended. The game's loop never returns to the browser,
 // so every poll may yield to it (asyncify): there the queues are taken in, a frame is shown
 // when one is due, and the game rests when it is only waiting on the clock.
@@ -25,8 +25,6 @@ EM_JS(int, page_take_key, (), { return brinDevices.takeKey(); });
 EM_JS(bool, page_take_mouse, (int* event), { return brinDevices.takeMouse(event); });
 EM_JS(void, page_present, (const std::uint32_t* rgba), { brinDevices.present(rgba); });
 EM_JS(void, page_sound, (double hz), { brinDevices.sound(hz); });
-EM_JS(bool, page_saved, (), { return brinDevices.saved(); });
-EM_ASYNC_JS(void, page_keep_saved, (), { await brinDevices.keepSaved(); });
 EM_ASYNC_JS(void, page_rest, (double ms), { await brinDevices.rest(ms); });
 
 namespace web {
@@ -170,9 +168,6 @@ void poll(Poll what) {
     web::mouse_polled = what == Poll::mouse;
     bool keys = web::take_keys();
     bool mouse = web::take_mouse(t);
-    // The game has just written its high scores: into the browser's storage with them
-    // before it goes on.
-    if (page_saved()) page_keep_saved();
     web::present_if_due(t, keys || mouse);
     web::rest_if_idle(keys || mouse, t);
 }

@@ -138,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(brin::nombres, 0, sizeof brin::nombres);
     brin::leer_puntos();
     bool enters = static_cast<std::int16_t>(in.total) > brin::puntos[4];
+    Bytes start = file();
     if (in.flags & 2)
         std::remove("max.pun");
     else if ((in.flags & 1) && !write_table(in.other_file, in.other_size))
@@ -154,9 +155,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (after != in_memory()) std::abort();  // the file is the table shown
-    // The table it went into, as on disk just before, keeps its scores but the fifth;
-    // the new one is there if it beat that fifth.
-    Bytes base = as_read(before);
+    // The table it went into, as on disk just before (this game's own when the file was
+    // removed meanwhile), keeps its scores but the fifth; the new one is there if it beat
+    // that fifth.
+    Bytes base = as_read((in.flags & 2) ? start : before);
     int fifth = base[8] | base[9] << 8;
     std::vector<int> expected = sorted_scores(base);
     if (in.total > fifth) {

@@ -77,8 +77,8 @@ protected:
     }
     // The same, with shell commands run first by the process that becomes brin-sim ($$ is
     // its process id); no time limit, which would run the game in a process of its own.
-    void play_as_player_after(const std::string& before) {
-        run = play_together({{folder, "out", script, "", as_player(), "chmod 0777 out && " + before}})[0];
+    void play_as_player_after(const std::string& before, const std::string& game = script) {
+        run = play_together({{folder, "out", game, "", as_player(), "chmod 0777 out && " + before}})[0];
         ASSERT_EQ(run.status, 0) << run.stderr_text;
     }
     static std::string as_player() { return root() ? "setpriv --reuid=nobody --regid=nogroup --clear-groups" : ""; }
@@ -139,6 +139,29 @@ TEST_F(TableFiles, LinksAndFifosPlantedUnderTheNamesOfTheSaveAreLeftAlone) {
     EXPECT_EQ(stat_of(folder + "victim").st_nlink, 2u);  // the planted hard link still names it
     EXPECT_FALSE(std::filesystem::exists(folder + "absent"));
     EXPECT_TRUE(S_ISLNK(stat_of(folder + "max.pun.lock").st_mode));
+}
+
+// A save killed before its rename leaves its new file. Leftovers of games that are gone, or
+// of an earlier run under the same process id (a container's game is always process 1), are
+// removed at the next save; a live game's and anything but a plain file are left alone.
+TEST_F(TableFiles, LeftoversOfKilledSavesNeverStopASave) {
+    players("", 0777);
+    players("max.pun", 0644);
+    play_as_player_after(
+        "for n in $(seq 0 120); do echo x >max.pun.new.$$.$n; done && echo x >max.pun.new.999999999.0 && "
+        "echo x >max.pun.new.1.0");
+    EXPECT_TRUE(saved_and_shown(folder + "max.pun"));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("max.pun.new.", 0) == 0) left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"max.pun.new.1.0"});  // process 1 is alive
+}
+
+TEST_F(TableFiles, ANewTableIsMadeAsTheOriginalMakesItWithTheUmasksMode) {
+    std::remove((folder + "max.pun").c_str());
+    players("", 0777);
+    play_as_player_after("umask 002", script_without_table);
+    EXPECT_EQ(stat_of(folder + "max.pun").st_mode & 07777, 0664u);
 }
 
 // ---- a table that is not a plain file of its own ----

@@ -68,6 +68,28 @@ rm -rf "$work/home"
 out=$(cd "$work" && HOME="$work/home" XDG_DATA_HOME=relative run)
 [ "$out" = "$work/home/.local/share/brin " ] || fail "with a relative XDG_DATA_HOME the program ran as: $out"
 [ ! -e "$work/relative" ] || fail "a relative XDG_DATA_HOME was used"
+# Links into a source clone played before are pointed at the installed data; a player's own
+# link into a folder of brin's data, named otherwise, stays.
+rm -rf "$work/home" && mkdir -p "$work/clone" "$work/home/.local/share/brin"
+for f in brin.pcx topaz.fon 1.pcx; do echo "clone $f" >"$work/clone/$f"; done
+mine=$work/home/.local/share/brin
+ln -s "$work/clone/1.pcx" "$mine/1.pcx"
+ln -s "$work/clone/1.pcx" "$mine/2.pcx"
+HOME="$work/home" XDG_DATA_HOME= run >/dev/null
+links_to_shipped "$mine/1.pcx" || fail "a link into a source clone was kept: $(readlink "$mine/1.pcx")"
+[ "$(readlink "$mine/2.pcx")" = "$work/clone/1.pcx" ] || fail "a player's own link was replaced"
+
+# Launchers started together on a fresh folder all start the game.
+for round in 1 2 3 4 5 6 7 8 9 10; do
+  rm -rf "$work/home"
+  (HOME="$work/home" XDG_DATA_HOME= run >"$work/a" 2>&1) &
+  first=$!
+  (HOME="$work/home" XDG_DATA_HOME= run >"$work/b" 2>&1) &
+  wait $first || fail "round $round: a launcher failed: $(cat "$work/a")"
+  wait $! || fail "round $round: a launcher failed: $(cat "$work/b")"
+  links_to_shipped "$work/home/.local/share/brin/topaz.fon" || fail "round $round: no link to the font"
+done
+
 if [ -n "$converter" ]; then
   rm -rf "$work/home"
   mkdir -p "$work/installed"

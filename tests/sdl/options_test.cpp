@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -143,6 +145,25 @@ TEST_F(Options, TheWindowIsRememberedWhenTheGameEndsAndComesBackAsItWasLeft) {
     EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
     vora256::mode(0);
     EXPECT_NE(read_conf().find("width=700\nheight=500\nfullscreen=1\n"), std::string::npos) << read_conf();
+}
+
+// brin.conf is read as the data files are, and written as the high scores are: a FIFO in
+// its place is no settings and keeps nothing waiting, links planted beside it are left alone.
+TEST_F(Options, AFifoIsNotWaitedOnAndPlantedLinksAreNotFollowed) {
+    fs::create_directories(conf.parent_path());
+    ASSERT_EQ(mkfifo(conf.c_str(), 0644), 0);
+    ASSERT_EQ(command_line({"--volume", "30"}), -1);
+    EXPECT_EQ(sdl::settings().volume, 30);
+    fs::remove(conf);
+    std::ofstream(home / "victim") << "mine";
+    std::string pid = std::to_string(getpid());
+    for (const std::string& name : {"brin.conf.tmp" + pid, "brin.conf.new." + pid + ".0"})
+        fs::create_symlink(home / "victim", conf.parent_path() / name);
+    sdl::save_settings();
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(conf)));
+    EXPECT_NE(read_conf().find("volume=30\n"), std::string::npos) << read_conf();
+    std::ifstream victim(home / "victim");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "mine");
 }
 
 TEST_F(Options, SettingsThatCannotBeSavedAreSaidAndLeaveWhatIsThere) {

@@ -9,16 +9,13 @@
 # player's folder before brin starts, where the launcher keeps it.
 # Exits 77 (skipped) only when no X server can be started. BRIN_KEEP_TEST=1 keeps the shots.
 set -euo pipefail
+# A virtual display of its own: the script runs again inside one.
+[ -n "${BRIN_XVFB:-}" ] || exec bash "$(dirname "$0")/with_xvfb.sh" --screen 1400x1050x24 bash "$0" "$@"
 cmake=$1
 build=$2
 brin_sim=$3
 game_folder=$4
 
-skip() {
-  echo "SKIP: $*"
-  exit 77
-}
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 for tool in xdotool import convert compare; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)"; exit 1; }
 done
@@ -36,17 +33,8 @@ fail() {
 }
 xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
 
-# ---- a virtual display of its own ----
-
-Xvfb -displayfd 3 -screen 0 1400x1050x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || skip "Xvfb does not start: $(tail -1 "$work/xvfb.log")"
-export DISPLAY=":$(cat "$work/display")"
 export SDL_AUDIODRIVER=dummy
 export XDG_CONFIG_HOME=$work/config  # the window's settings of this run only, not the tester's
-# Leaks inside the X libraries at exit are not this game's.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
 
 "$cmake" --install "$build" --prefix "$work/prefix" >/dev/null
 data=$("$game_folder")

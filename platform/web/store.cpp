@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// Small files replaced whole in the browser: kept in its IndexedDB by store.js, one page of
+// the address at a time, and in the game's folder for the rest of the run.
+#include <emscripten.h>
+
+#include "store.h"
+
+// What the storage holds under the name, into `into`: its size, -1 for none, -2 when the
+// storage can't be had. Holds the page's lock until page_store_finish.
+EM_ASYNC_JS(int, page_store_begin, (const char* name, unsigned char* into, int room),
+            { return await brinStore.begin(UTF8ToString(name), into, room); });
+// Keeps `size` bytes under the name (none kept when `size` is -1), and lets the lock go.
+EM_ASYNC_JS(bool, page_store_finish, (const char* name, const unsigned char* bytes, int size), {
+    return await brinStore.finish(UTF8ToString(name), size < 0 ? null : HEAPU8.slice(bytes, bytes + size));
+});
+
+namespace platform::store {
+
+namespace {
+constexpr int kLargest = 65536;  // what is read back of a file at a save
+}
+
+// Every file the game keeps here is shared by the pages of its address.
+bool replace(const std::string& path, Merge merge, bool) {
+    Bytes on_disk(kLargest);
+    int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
+    if (size < -1) return false;
+    on_disk.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    Bytes out;
+    bool merged = merge(on_disk, size >= 0, out);
+    bool kept = page_store_finish(path.c_str(), out.data(), merged ? static_cast<int>(out.size()) : -1);
+    return merged && kept;
+}
+
+}  // namespace platform::store
