@@ -39,10 +39,9 @@
   function ended() {
     playing = false;
     showHelpPage(false);
-    takeNewBuild();
     end.hidden = false;
     document.getElementById('again').focus();
-    load();
+    if (!takeNewBuild()) load();  // else the page reloads with the new build's code and data
   }
 
   // Buttons give the keyboard back once clicked: Space and Enter are the game's.
@@ -78,7 +77,9 @@
 
   // A new build's worker waits until no game runs, then takes over with a reload.
   function takeNewBuild() {
-    if (worker && worker.waiting && !playing) worker.waiting.postMessage('update');
+    if (!worker || !worker.waiting || playing) return false;
+    worker.waiting.postMessage('update');
+    return true;
   }
 
   function keepForOffline() {
