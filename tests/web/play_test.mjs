@@ -11,6 +11,7 @@
 import { execFileSync } from 'node:child_process';
 import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
+import { crc32, deflateSync } from 'node:zlib';
 import { join } from 'node:path';
 import {
   boardNow,
@@ -52,6 +53,29 @@ async function swapped(page, whole, before, what) {
     return now && changedCells(before, now).length > 0 && now;
   }, what);
   return [after, changedCells(before, after)];
+}
+
+// A black PNG, of few bytes however large.
+function blackPng(width, height) {
+  const chunk = (type, data) => {
+    const body = Buffer.concat([Buffer.from(type), data]);
+    const out = Buffer.alloc(12 + data.length);
+    out.writeUInt32BE(data.length, 0);
+    body.copy(out, 4);
+    out.writeUInt32BE(crc32(body), 8 + data.length);
+    return out;
+  };
+  const ihdr = Buffer.alloc(13);
+  ihdr.writeUInt32BE(width, 0);
+  ihdr.writeUInt32BE(height, 4);
+  ihdr.set([8, 2, 0, 0, 0], 8);
+  const rows = deflateSync(Buffer.alloc((1 + 3 * width) * height), { level: 9 });
+  return Buffer.concat([
+    Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]),
+    chunk('IHDR', ihdr),
+    chunk('IDAT', rows),
+    chunk('IEND', Buffer.alloc(0)),
+  ]);
 }
 
 const cases = {
@@ -208,13 +232,21 @@ const cases = {
     const page = await browser.page();
     await page.goto(browser.url);
     await page.click('#pictures-button');
+    // With the photo, a file that is no picture and a photo above the page's cap.
+    const junk = mkdtempSync(join(tmpdir(), 'brin-junk-'));
+    const notAPicture = join(junk, 'notes.jpg'), huge = join(junk, 'huge.png');
+    writeFileSync(notAPicture, 'not a picture at all');
+    writeFileSync(huge, blackPng(8000, 7000));
     const input = await page.$('#picture-files');
-    await input.uploadFile(photo);
+    await input.uploadFile(photo, notAPicture, huge);
     const news = await waitFor(
       () => page.$eval('#picture-news', (e) => (e.textContent.includes('next game') ? e.textContent : '')),
-      'the level made',
+      'the levels made',
     );
+    rmSync(junk, { recursive: true, force: true });
     check(news.includes('Level 1: '), `"your pictures" says: ${news}`);
+    check(news.includes('Level 2 stays as it was: notes.jpg cannot be read'), `no word of the file that is no picture: ${news}`);
+    check(news.includes('Level 3 stays as it was: huge.png is too big (8000x7000)'), `no word of the huge photo: ${news}`);
     await page.screenshot({ path: 'pictures.png' });
     const made = await keptLevel(page, 1);
     check(made, 'no level 1 kept');
