@@ -134,7 +134,8 @@ var brinPictures = (function () {
   function convert(file) {
     return Promise.all([loadConverter(), decode(file)]).then(function (both) {
       var m = both[0], photo = both[1];
-      m.HEAPU8.set(photo.rgba, m._photo_pixels(photo.width, photo.height));
+      var into = m._photo_pixels(photo.width, photo.height);  // may grow the memory: HEAPU8 after
+      m.HEAPU8.set(photo.rgba, into);
       var size = m._photo_convert(1);
       var at = m._photo_level();
       return { pcx: m.HEAPU8.slice(at, at + size), thumbnail: photo.thumbnail,

@@ -232,13 +232,16 @@ const cases = {
     const page = await browser.page();
     await page.goto(browser.url);
     await page.click('#pictures-button');
-    // With the photo, a file that is no picture and a photo above the page's cap.
+    // With the photo, a file that is no picture, a photo above the page's cap, and one that
+    // needs more memory than the converter starts with.
     const junk = mkdtempSync(join(tmpdir(), 'brin-junk-'));
     const notAPicture = join(junk, 'notes.jpg'), huge = join(junk, 'huge.png');
     writeFileSync(notAPicture, 'not a picture at all');
     writeFileSync(huge, blackPng(8000, 7000));
+    const large = join(junk, 'large.png');
+    writeFileSync(large, blackPng(2400, 1800));
     const input = await page.$('#picture-files');
-    await input.uploadFile(photo, notAPicture, huge);
+    await input.uploadFile(photo, notAPicture, huge, large);
     const news = await waitFor(
       () => page.$eval('#picture-news', (e) => (e.textContent.includes('next game') ? e.textContent : '')),
       'the levels made',
@@ -247,6 +250,7 @@ const cases = {
     check(news.includes('Level 1: '), `"your pictures" says: ${news}`);
     check(news.includes('Level 2 stays as it was: notes.jpg cannot be read'), `no word of the file that is no picture: ${news}`);
     check(news.includes('Level 3 stays as it was: huge.png is too big (8000x7000)'), `no word of the huge photo: ${news}`);
+    check(news.includes('Level 4: large.png.'), `the large photo was not made a level: ${news}`);
     await page.screenshot({ path: 'pictures.png' });
     const made = await keptLevel(page, 1);
     check(made, 'no level 1 kept');
