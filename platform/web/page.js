@@ -14,11 +14,13 @@
   var helpButton = document.getElementById('help-button');
   var audio = window.AudioContext ? new AudioContext() : null;
   var next = null;  // the next game, loading or loaded
+  var levels = null;  // the player's own levels for it, read meanwhile
   var playing = false;
   var worker = null;  // the service worker's registration
 
   function load() {
     next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended });
+    levels = brinPictures.kept();
     next.catch(function (e) {
       start.hidden = false;
       document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
@@ -31,8 +33,9 @@
     if (audio) audio.resume();
     start.hidden = true;
     end.hidden = true;
-    next.then(function (brin) {
-      brinPictures.install(brin.FS).then(function () { brin.callMain([]); });
+    Promise.all([next, levels]).then(function (both) {
+      brinPictures.install(both[0].FS, both[1]);
+      both[0].callMain([]);
     });
   }
 
@@ -66,7 +69,8 @@
 
   // The keypress that starts a game is not the game's.
   function startKey(e) {
-    if (playing || start.hidden || !document.getElementById('pictures').hidden || e.ctrlKey || e.altKey || e.metaKey) return;
+    var elsewhere = !document.getElementById('pictures').hidden;
+    if (playing || start.hidden || elsewhere || e.ctrlKey || e.altKey || e.metaKey) return;
     e.preventDefault();
     play();
   }
@@ -125,13 +129,13 @@
       '<code>python3 -m http.server 8256</code><br>and open <code>http://127.0.0.1:8256/</code>';
     return;
   }
-  keepForOffline();
   var coarse = window.matchMedia('(pointer: coarse)');
   if (coarse.matches) document.body.classList.add('touch');
   window.addEventListener('pointerdown', function (e) {
     if (e.pointerType === 'touch') document.body.classList.add('touch');
   });
   load();
+  next.then(keepForOffline);  // its copying waits until the game has what it needs
   next.then(function () {
     // Where the browser lets the page sound at once, the game need not wait for a gesture.
     // Firefox says so itself: its audio may not run yet, or ever where there is no device.
@@ -148,7 +152,9 @@
     e.stopPropagation();  // not a click to play
     brinPictures.open();
   });
-  brinPictures.setUp();
+  brinPictures.setUp(function () {
+    if (!playing) levels = brinPictures.kept();  // a game running took its levels already
+  });
   button('enter-key', function () {
     sendKey(helpShown ? 'KeyX' : 'Enter');
     showHelpPage(!helpShown);

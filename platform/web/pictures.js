@@ -43,11 +43,9 @@ var brinPictures = (function () {
     }).catch(function () { return []; });
   }
 
-  // Puts the kept levels in the game's folder of a game not yet started.
-  function install(fs) {
-    return kept().then(function (levels) {
-      levels.forEach(function (l) { fs.writeFile('/brin/' + l[0] + '.pcx', l[1].pcx); });
-    });
+  // Puts `levels` (as kept() gives them) in the game's folder of a game not yet started.
+  function install(fs, levels) {
+    levels.forEach(function (l) { fs.writeFile('/brin/' + l[0] + '.pcx', l[1].pcx); });
   }
 
   // ---- decoding ----
@@ -146,6 +144,7 @@ var brinPictures = (function () {
   // ---- the screen ----
 
   var panel, slots, news;
+  var changed = null;  // called when the kept levels change
 
   function say(lines) {
     news.textContent = '';
@@ -205,6 +204,7 @@ var brinPictures = (function () {
       });
     });
     return done.then(function () {
+      changed();
       lines.push('The levels are played from the next game on.');
       say(lines);
       return showSlots();
@@ -213,6 +213,7 @@ var brinPictures = (function () {
 
   function putBack() {
     return withStore('readwrite', function (s) { return s.clear(); }).then(function () {
+      changed();
       say(['The shipped pictures are back, from the next game on.']);
       return showSlots();
     });
@@ -224,7 +225,8 @@ var brinPictures = (function () {
     return showSlots();
   }
 
-  function setUp() {
+  function setUp(onChange) {
+    changed = onChange;
     panel = document.getElementById('pictures');
     slots = document.getElementById('slots');
     news = document.getElementById('picture-news');
@@ -243,5 +245,5 @@ var brinPictures = (function () {
     });
   }
 
-  return { install: install, open: open, setUp: setUp };
+  return { kept: kept, install: install, open: open, setUp: setUp };
 })();

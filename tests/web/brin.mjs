@@ -110,6 +110,7 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
   return {
     url: server.url,
     server,
+    pid: browser.process().pid,
     errors,
     async page() {
       const page = await browser.newPage();
