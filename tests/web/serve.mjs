@@ -11,6 +11,7 @@ const kTypes = {
   '.data': 'application/octet-stream',
   '.webmanifest': 'application/manifest+json',
   '.png': 'image/png',
+  '.svg': 'image/svg+xml',
 };
 
 // Resolves to { url, close() } once it listens.
