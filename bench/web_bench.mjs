@@ -3,7 +3,7 @@
 // localhost, and the CPU of all Chromium's processes while a level waits for the player,
 // against a blank page with a 100 Hz timer (the browser's own floor) in the same run.
 //   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
-import { readFileSync, readdirSync } from 'node:fs';
+import { existsSync, readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
 import { launch, simScreens, startLevel, waitFor } from '../tests/web/brin.mjs';
@@ -18,11 +18,14 @@ function kb(bytes) {
 function sizes() {
   const size = (f) => readFileSync(join(site, f)).length;
   const gz = (f) => gzipSync(readFileSync(join(site, f)), { level: 9 }).length;
-  const js = ['brin.js', 'page.js'];
+  const here = (files) => files.filter((f) => existsSync(join(site, f)));
+  const game = here(['brin.wasm', 'brin.js', 'page.js', 'pictures.js', 'sw.js']);
+  const photo = here(['photo.wasm', 'photo.js']);  // loaded only by "your pictures"
   console.log('sizes (raw / gzipped -9):');
-  for (const f of ['brin.wasm', ...js, 'index.html', 'brin.data']) console.log(`  ${f.padEnd(11)} ${kb(size(f)).padStart(9)} / ${kb(gz(f))}`);
-  const total = ['brin.wasm', ...js].reduce((sum, f) => sum + gz(f), 0);
-  console.log(`  wasm + JavaScript gzipped: ${kb(total)}`);
+  for (const f of [...game, 'index.html', 'brin.data', ...photo]) console.log(`  ${f.padEnd(11)} ${kb(size(f)).padStart(9)} / ${kb(gz(f))}`);
+  const total = (files) => kb(files.reduce((sum, f) => sum + gz(f), 0));
+  console.log(`  the game's wasm + JavaScript gzipped: ${total(game)}`);
+  if (photo.length) console.log(`  the photo converter's, loaded when used: ${total(photo)}`);
 }
 
 // CPU time so far of a process and all its descendants, in clock ticks, by process id.

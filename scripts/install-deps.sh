@@ -11,7 +11,7 @@ play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev)
 web=(cmake make emscripten python3)
 test=(python3 libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
       openbox dpkg-dev lintian appstream desktop-file-utils man-db
-      emscripten chromium)
+      emscripten chromium firefox-esr)
 
 case "${1:-play}" in
   web) wanted=("${web[@]}") ;;
@@ -33,7 +33,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-# The browser tests drive Chromium with puppeteer-core, at the version the lockfile pins;
+# The browser tests drive Chromium and Firefox with puppeteer-core, at the version the lockfile pins;
 # it never downloads a browser of its own.
 web_tests="$(dirname "$0")/../tests/web"
 if [ "${1:-play}" = test ] && [ ! "$web_tests/node_modules/.package-lock.json" -nt "$web_tests/package-lock.json" ]; then

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds brin for web browsers and serves it for local play.
 #   web.sh           build build/web/ and serve it at http://127.0.0.1:8256/ until Ctrl+C
-#   web.sh --build   only build build/web/: a static folder any web server can host
+#   web.sh --build   only build build/web/: a static folder any web server can host (it
+#                    keeps itself for play offline: no server setting is needed)
 # The browser keeps the high scores per address, so the port stays the same from one
 # play to the next; BRIN_WEB_PORT picks another.
 set -euo pipefail

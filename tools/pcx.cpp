@@ -102,10 +102,10 @@ void replace_file(const std::string& path, const std::vector<std::uint8_t>& byte
 
 }  // namespace
 
-void write_pcx(const std::string& path, const Indexed& picture) {
+std::vector<std::uint8_t> pcx_bytes(const Indexed& picture) {
     if (picture.width < 1 || picture.height < 1 || picture.width > 65536 || picture.height > 65536 ||
         picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height)
-        throw std::runtime_error(path + ": a picture of " + std::to_string(picture.width) + "x" +
+        throw std::runtime_error("a picture of " + std::to_string(picture.width) + "x" +
                                  std::to_string(picture.height) + " can't be written");
     std::vector<std::uint8_t> out = header(picture);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(bytes_per_line(picture.width)), 0);
@@ -115,7 +115,16 @@ void write_pcx(const std::string& path, const Indexed& picture) {
     }
     out.push_back(kPaletteMarker);
     for (const Rgb& c : picture.palette) out.insert(out.end(), {c.r, c.g, c.b});
+    return out;
+}
 
+void write_pcx(const std::string& path, const Indexed& picture) {
+    std::vector<std::uint8_t> out;
+    try {
+        out = pcx_bytes(picture);
+    } catch (const std::runtime_error& e) {
+        throw std::runtime_error(path + ": " + e.what());
+    }
     replace_file(path, out);
 }
 

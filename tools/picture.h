@@ -38,7 +38,11 @@ struct Indexed {
     std::uint8_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// 8 bits, one plane, run-length encoded, the 256-colour palette at the end. The file is
+// 8 bits, one plane, run-length encoded, the 256-colour palette at the end, as bytes; throws
+// std::runtime_error for a picture of a size PCX can't hold.
+std::vector<std::uint8_t> pcx_bytes(const Indexed& picture);
+
+// The same, written to a file. The file is
 // replaced whole or not at all; throws std::runtime_error when it can't be written.
 void write_pcx(const std::string& path, const Indexed& picture);
 

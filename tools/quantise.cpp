@@ -63,11 +63,6 @@ std::vector<int> placement(const liq_palette& found) {
 
 }  // namespace
 
-std::uint8_t screen_level(std::uint8_t component) {
-    const int level = (component * 63 + 127) / 255;
-    return static_cast<std::uint8_t>((level << 2) | (level >> 4));
-}
-
 Indexed quantise(const Image& image, float dithering, bool keep_last_black) {
     Attr attr{liq_attr_create()};
     if (!attr) throw std::runtime_error("colour quantisation failed: no memory");

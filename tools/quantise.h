@@ -32,6 +32,9 @@ Indexed quantise(const Image& image, float dithering, bool keep_last_black = fal
 
 // A component moved to the nearest of the 64 levels the screen shows, as an 8-bit value
 // whose top six bits are that level.
-std::uint8_t screen_level(std::uint8_t component);
+inline std::uint8_t screen_level(std::uint8_t component) {
+    const int level = (component * 63 + 127) / 255;
+    return static_cast<std::uint8_t>((level << 2) | (level >> 4));
+}
 
 }  // namespace tools

@@ -19,7 +19,9 @@
 #include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
 
 #include "data_files.h"
+#include "frame.h"
 #include "imageio.h"
+#include "median_cut.h"
 #include "picture.h"
 #include "quantise.h"
 #include "support.h"
@@ -58,7 +60,17 @@ TEST_F(Tools, WrittenPicturesReadBackThroughTheGamesLoader) {
         EXPECT_EQ(rgb_at(grafip[3], i), (i >> 2) << 16 | ((255 - i) >> 2) << 8 | ((i * 7 & 255) >> 2));
 }
 
-TEST_F(Tools, QuantisedPalettesFindTheDrawingColoursFirstEvenAmongLookAlikes) {
+// Both quantisers: the tools' and the page's own.
+class Quantisers : public Tools, public ::testing::WithParamInterface<bool> {
+protected:
+    static tools::Indexed quantise(const tools::Image& image) {
+        return GetParam() ? tools::quantise_median_cut(image, 1.0f) : tools::quantise(image, 1.0f);
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Tools, Quantisers, ::testing::Values(false, true),
+                         [](const auto& p) { return p.param ? "MedianCut" : "Imagequant"; });
+
+TEST_P(Quantisers, QuantisedPalettesFindTheDrawingColoursFirstEvenAmongLookAlikes) {
     // Pure colours next to near ones that land on the same 6-bit levels.
     const tools::Rgb shades[] = {{0, 0, 0},     {255, 255, 255}, {0, 255, 255},  {255, 255, 0},  {255, 0, 0},
                                  {2, 1, 3},     {253, 254, 252}, {3, 252, 254},  {252, 253, 2},  {254, 3, 1},
@@ -70,13 +82,26 @@ TEST_F(Tools, QuantisedPalettesFindTheDrawingColoursFirstEvenAmongLookAlikes) {
             image.at(x, y) = {static_cast<std::uint8_t>(s.r ^ (y & 1)), s.g, static_cast<std::uint8_t>(s.b ^ (y / 30))};
             if (x / 10 < 5) image.at(x, y) = s;
         }
-    const tools::Indexed q = tools::quantise(image, 1.0f);
+    const tools::Indexed q = quantise(image);
     for (int i = 0; i < 768; ++i) pal[i] = reinterpret_cast<const std::uint8_t*>(q.palette.data())[i] >> 2;
     expect_drawing_colours();
     EXPECT_EQ(rgb_at(pal, 254), 0x3F3F3F);
     for (const Expected& e : kDrawingColours) {
         const int column = e.entry * 10 + 5;  // the pure colours were laid out in entry order
         EXPECT_EQ(q.at(column, 20), e.entry);
+    }
+}
+
+// The page's quantiser is as good as the tools': its colours lie on average no further from
+// the framed picture than 10 % beyond the tools' own, on the same pictures.
+TEST_F(Tools, MedianCutIsAsCloseToThePictureAsTheToolsQuantiser) {
+    for (const char* name : {"cmyk.jpg", "gradient16.png", "transparent.png", "turned.jpg"}) {
+        const tools::Image framed =
+            tools::frame(tools::read_picture(std::string(BRIN_PICTURES "/") + name), 640, 480, tools::Framing::crop);
+        const double ours = tools::mean_colour_error(framed, tools::quantise_median_cut(framed, 1.0f));
+        const double theirs = tools::mean_colour_error(framed, tools::quantise(framed, 1.0f));
+        std::printf("%s: mean colour error %.3f, libimagequant %.3f\n", name, ours, theirs);
+        EXPECT_LE(ours, theirs * 1.1) << name;
     }
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What the browser tests share: Debian's Chromium driven by puppeteer-core, the built page
+// What the browser tests share: Debian's Chromium or Firefox ESR driven by puppeteer-core
+// (Firefox through WebDriver BiDi), the built page
 // served on 127.0.0.1, the frames the page puts on its canvas, and the screens brin-sim
 // shows at the same moments of a game.
 import { execFileSync } from 'node:child_process';
@@ -74,6 +75,7 @@ function instrument(hashSource) {
   window.__audio = [];
   for (const method of ['setValueAtTime', 'linearRampToValueAtTime', 'cancelAndHoldAtTime']) {
     const original = AudioParam.prototype[method];
+    if (!original) continue;  // Firefox cannot hold a ramp where it is
     AudioParam.prototype[method] = function (...args) {
       window.__audio.push([method, ...args]);
       return original.apply(this, args);
@@ -81,25 +83,45 @@ function instrument(hashSource) {
   }
 }
 
-// Chromium with a fresh profile, and the site served. `autoplay`: the page may sound without
-// a gesture, so the game starts without its start screen.
-export async function launch(site, { autoplay = true } = {}) {
+// A browser with a fresh profile, and the site served. `which`: chromium or firefox.
+// `autoplay`: the page may sound without a gesture, so the game starts without its start
+// screen (Firefox under automation always lets pages sound). `phone`: the pages are a phone's, portrait, touch only.
+export async function launch(site, { which = 'chromium', autoplay = true, phone = false } = {}) {
   const server = await serve(site);
-  const profile = mkdtempSync(join(tmpdir(), 'brin-chromium-'));
-  const args = [...kChromiumFlags, `--user-data-dir=${profile}`];
-  if (autoplay) args.push('--autoplay-policy=no-user-gesture-required');
-  const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
+  const profile = mkdtempSync(join(tmpdir(), `brin-${which}-`));
+  let browser;
+  if (which === 'firefox') {
+    browser = await puppeteer.launch({
+      browser: 'firefox',
+      executablePath: '/usr/bin/firefox-esr',
+      headless: true,
+      userDataDir: profile,
+    });
+  } else {
+    const args = [...kChromiumFlags, `--user-data-dir=${profile}`];
+    if (autoplay) args.push('--autoplay-policy=no-user-gesture-required');
+    browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
+  }
+  const viewport = phone
+    ? { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true }
+    : { width: 800, height: 640 };
   const errors = [];
   const pages = [];
   return {
     url: server.url,
+    server,
     pid: browser.process().pid,
     errors,
     async page() {
       const page = await browser.newPage();
       pages.push(page);
-      await page.setViewport({ width: 800, height: 640 });
-      page.on('pageerror', (e) => errors.push(e.message));
+      await page.setViewport(viewport);
+      page.on('pageerror', (e) => {
+        // Firefox reports the end of the program (an ExitStatus rejection, which the page
+        // handles) although the page's handler cancelled it; an Error would show its message.
+        if (which === 'firefox' && e.message === 'uncaught exception: Object') return;
+        errors.push(e.message);
+      });
       await page.evaluateOnNewDocument(instrument, frameHash.toString());
       return page;
     },
@@ -139,12 +161,14 @@ export async function canvasPixels(page) {
 }
 
 // Screens brin-sim shows playing `script` in a folder with the game's data (and `maxPun`,
-// when given), by shot name, as RGBA bytes.
-export function simScreens(sim, data, script, maxPun) {
+// when given, and files by name in `own`, such as a level of the player's), by shot name,
+// as RGBA bytes.
+export function simScreens(sim, data, script, maxPun, own = {}) {
   const dir = mkdtempSync(join(tmpdir(), 'brin-sim-'));
   try {
     for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) copyFileSync(join(data, f), join(dir, f));
     if (maxPun) writeFileSync(join(dir, 'max.pun'), maxPun);
+    for (const [name, bytes] of Object.entries(own)) writeFileSync(join(dir, name), bytes);
     writeFileSync(join(dir, 'script'), script.map((line) => line.join(' ')).join('\n') + '\n');
     execFileSync(resolve(sim), ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
     const screens = {};
@@ -202,33 +226,71 @@ export function changedCells(before, after) {
   return before.map((p, c) => (p !== after[c] ? c : -1)).filter((c) => c >= 0);
 }
 
-// A click in the middle of a cell, wherever the canvas lies on the page and at its size.
-export async function clickCell(page, cell) {
+// The middle of a cell on the page, wherever the canvas lies and at its size.
+async function cellCentre(page, cell) {
   const r = await page.evaluate(() => {
     const b = document.getElementById('screen').getBoundingClientRect();
     return { left: b.left, top: b.top, width: b.width, height: b.height };
   });
   const x = (cell & 3) * kCellWidth + kCellWidth / 2, y = (cell >> 2) * kCellHeight + kCellHeight / 2;
-  await page.mouse.click(r.left + (x * r.width) / kWidth, r.top + (y * r.height) / kHeight);
+  return [r.left + (x * r.width) / kWidth, r.top + (y * r.height) / kHeight];
 }
 
-// The high-score file as the page keeps it in IndexedDB, or null.
-export async function keptScores(page) {
+export async function clickCell(page, cell) {
+  await page.mouse.click(...(await cellCentre(page, cell)));
+}
+
+// As a finger on a touch screen gives it.
+export async function tapCell(page, cell) {
+  await page.touchscreen.tap(...(await cellCentre(page, cell)));
+}
+
+// Bytes the page keeps in IndexedDB: `field` of the record at `key` of a store, or null.
+async function keptBytes(page, database, store, key, field) {
   const bytes = await page.evaluate(
-    () =>
+    (...where) =>
       new Promise((resolve) => {
-        const open = indexedDB.open('/saved');
+        const [name, storeName, recordKey, recordField] = where;
+        const open = indexedDB.open(name);
         open.onerror = () => resolve(null);
         open.onsuccess = () => {
           const db = open.result;
-          if (!db.objectStoreNames.contains('FILE_DATA')) return resolve(null);
-          const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/saved/max.pun');
-          get.onsuccess = () => resolve(get.result ? Array.from(get.result.contents) : null);
+          if (!db.objectStoreNames.contains(storeName)) return resolve(null);
+          const get = db.transaction(storeName).objectStore(storeName).get(recordKey);
+          get.onsuccess = () => resolve(get.result ? Array.from(get.result[recordField]) : null);
           get.onerror = () => resolve(null);
         };
       }),
+    database,
+    store,
+    key,
+    field,
   );
   return bytes && Uint8Array.from(bytes);
+}
+
+// The high-score file as the page keeps it in IndexedDB, or null.
+export function keptScores(page) {
+  return keptBytes(page, '/saved', 'FILE_DATA', '/saved/max.pun', 'contents');
+}
+
+// The level kept by the page's "your pictures" for level `n`, as PCX bytes, or null.
+export function keptLevel(page, n) {
+  return keptBytes(page, 'brin-pictures', 'levels', n, 'pcx');
+}
+
+// The mean distance in RGB between two screens seen as 8x8 squares of their mean colours,
+// so that dithering counts for little and framing for much.
+export function squaresDistance(a, b) {
+  let sum = 0;
+  for (let y = 0; y < kHeight; y += 8)
+    for (let x = 0; x < kWidth; x += 8) {
+      const d = [0, 0, 0];
+      for (let j = 0; j < 8; ++j)
+        for (let i = 0; i < 8; ++i) for (let k = 0; k < 3; ++k) d[k] += a[((y + j) * kWidth + x + i) * 4 + k] - b[((y + j) * kWidth + x + i) * 4 + k];
+      sum += Math.hypot(...d) / 64;
+    }
+  return sum / ((kWidth / 8) * (kHeight / 8));
 }
 
 export function sameRegion(a, b, width, height) {

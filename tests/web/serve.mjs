@@ -9,6 +9,9 @@ const kTypes = {
   '.js': 'text/javascript',
   '.wasm': 'application/wasm',
   '.data': 'application/octet-stream',
+  '.webmanifest': 'application/manifest+json',
+  '.png': 'image/png',
+  '.svg': 'image/svg+xml',
 };
 
 // Resolves to { url, close() } once it listens.
@@ -29,7 +32,12 @@ export function serve(folder) {
     server.listen(0, '127.0.0.1', () => {
       resolve({
         url: `http://127.0.0.1:${server.address().port}/`,
-        close: () => new Promise((done) => server.close(done)),
+        // Open connections too: a closed server is a network gone.
+        close: () =>
+          new Promise((done) => {
+            server.close(done);
+            server.closeAllConnections();
+          }),
       });
     });
   });

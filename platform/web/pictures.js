@@ -1,0 +1,249 @@
+// SPDX-License-Identifier: MIT
+// "Your pictures": the player's photos as levels 1-4 of this browser. The browser decodes a
+// photo (its Exif orientation honoured); photo.js, loaded only here, frames and quantises
+// it as brin-picture does. The levels are kept in IndexedDB as PCX files and written into
+// the game's folder before each game.
+var brinPictures = (function () {
+  'use strict';
+  var kLevels = 4;
+  var kMaxPixels = 50e6;      // beyond this a photo is refused before it is decoded
+  var kDecodePixels = 5e6;    // beyond this the browser decodes it scaled down
+  var kDatabase = 'brin-pictures', kStore = 'levels';
+
+  function request(r) {
+    return new Promise(function (resolve, reject) {
+      r.onsuccess = function () { resolve(r.result); };
+      r.onerror = function () { reject(r.error); };
+    });
+  }
+
+  function database() {
+    var open = indexedDB.open(kDatabase, 1);
+    open.onupgradeneeded = function () { open.result.createObjectStore(kStore); };
+    return request(open);
+  }
+
+  // Runs `action` on the store; resolves to its result once the transaction is done.
+  function withStore(mode, action) {
+    return database().then(function (db) {
+      var t = db.transaction(kStore, mode);
+      var result = request(action(t.objectStore(kStore)));
+      return new Promise(function (resolve, reject) {
+        t.oncomplete = function () { db.close(); resolve(result); };
+        t.onerror = t.onabort = function () { db.close(); reject(t.error); };
+      });
+    });
+  }
+
+  // The kept levels: [level number, { pcx, thumbnail, name }] pairs.
+  function kept() {
+    if (!window.indexedDB) return Promise.resolve([]);
+    return withStore('readonly', function (s) { return s.getAll(); }).then(function (all) {
+      return all.map(function (l) { return [l.level, l]; });
+    }).catch(function () { return []; });
+  }
+
+  // Puts `levels` (as kept() gives them) in the game's folder of a game not yet started.
+  function install(fs, levels) {
+    levels.forEach(function (l) { fs.writeFile('/brin/' + l[0] + '.pcx', l[1].pcx); });
+  }
+
+  // ---- decoding ----
+
+  function failure(text) {
+    var e = new Error(text);
+    e.plain = true;
+    return e;
+  }
+
+  function imageOf(file) {
+    return new Promise(function (resolve, reject) {
+      var url = URL.createObjectURL(file);
+      var img = new Image();
+      img.onload = function () { URL.revokeObjectURL(url); resolve(img); };
+      img.onerror = function () {
+        URL.revokeObjectURL(url);
+        reject(failure(file.name + ' cannot be read as a picture by this browser'));
+      };
+      img.src = url;  // only its size is known on load; it is decoded when drawn
+    });
+  }
+
+  // The photo the right way up, over black, at most kDecodePixels: RGBA and its size.
+  function decode(file) {
+    return imageOf(file).then(function (img) {
+      var w = img.naturalWidth, h = img.naturalHeight;
+      if (!w || !h) throw failure(file.name + ' cannot be read as a picture by this browser');
+      if (w * h > kMaxPixels) {
+        throw failure(file.name + ' is too big (' + w + 'x' + h + '): photos of up to ' +
+                      kMaxPixels / 1e6 + ' million pixels are taken');
+      }
+      var scale = Math.min(1, Math.sqrt(kDecodePixels / (w * h)));
+      var canvas = document.createElement('canvas');
+      canvas.width = Math.max(1, Math.round(w * scale));
+      canvas.height = Math.max(1, Math.round(h * scale));
+      var c = canvas.getContext('2d');
+      c.fillStyle = '#000';
+      c.fillRect(0, 0, canvas.width, canvas.height);
+      c.imageSmoothingQuality = 'high';
+      c.drawImage(img, 0, 0, canvas.width, canvas.height);
+      var thumb = document.createElement('canvas');
+      thumb.width = 80;
+      thumb.height = 60;
+      thumb.getContext('2d').drawImage(canvas, 0, 0, 80, 60);
+      return { width: canvas.width, height: canvas.height, rgba: c.getImageData(0, 0, canvas.width, canvas.height).data,
+               thumbnail: thumb.toDataURL() };
+    });
+  }
+
+  // ---- converting ----
+
+  var converter = null;
+
+  function loadConverter() {
+    if (!converter) {
+      converter = new Promise(function (resolve, reject) {
+        var script = document.createElement('script');
+        script.src = 'photo.js';
+        script.onload = function () { createPhotoConverter().then(resolve, reject); };
+        script.onerror = function () { reject(failure('the photo converter cannot be loaded')); };
+        document.head.appendChild(script);
+      });
+      converter.catch(function () { converter = null; });
+    }
+    return converter;
+  }
+
+  function listed(tiles) {
+    if (tiles.length === 1) return tiles[0];
+    return tiles.slice(0, -1).join(', ') + ' and ' + tiles[tiles.length - 1];
+  }
+
+  // What brin-picture warns of, in its words.
+  function faultText(faults) {
+    return faults.split('\n').filter(Boolean).map(function (line) {
+      var words = line.split(' '), tiles = words.slice(1);
+      if (words[0] === 'alike') return 'tiles ' + listed(tiles) + ' look alike';
+      return (tiles.length === 1 ? 'tile ' : 'tiles ') + listed(tiles) + ' show nothing but one colour';
+    });
+  }
+
+  // Resolves to { pcx, thumbnail, faults } for a photo.
+  function convert(file) {
+    return Promise.all([loadConverter(), decode(file)]).then(function (both) {
+      var m = both[0], photo = both[1];
+      var into = m._photo_pixels(photo.width, photo.height);  // may grow the memory: HEAPU8 after
+      m.HEAPU8.set(photo.rgba, into);
+      var size = m._photo_convert(1);
+      var at = m._photo_level();
+      return { pcx: m.HEAPU8.slice(at, at + size), thumbnail: photo.thumbnail,
+               faults: faultText(m.UTF8ToString(m._photo_faults())) };
+    });
+  }
+
+  // ---- the screen ----
+
+  var panel, slots, news;
+  var changed = null;  // called when the kept levels change
+
+  function say(lines) {
+    news.textContent = '';
+    lines.forEach(function (l) {
+      var p = document.createElement('p');
+      p.textContent = l;
+      news.appendChild(p);
+    });
+  }
+
+  function showSlots() {
+    return kept().then(function (levels) {
+      var byLevel = new Map(levels);
+      slots.textContent = '';
+      for (var n = 1; n <= kLevels; ++n) {
+        var slot = document.createElement('figure');
+        var l = byLevel.get(n);
+        if (l) {
+          var img = document.createElement('img');
+          img.src = l.thumbnail;
+          img.alt = l.name;
+          slot.appendChild(img);
+        } else {
+          var shipped = document.createElement('div');
+          shipped.textContent = 'shipped';
+          slot.appendChild(shipped);
+        }
+        var caption = document.createElement('figcaption');
+        caption.textContent = 'level ' + n;
+        slot.appendChild(caption);
+        slots.appendChild(slot);
+      }
+    });
+  }
+
+  // The photos in order become levels 1, 2, ...; each is kept as soon as it is made.
+  function take(files) {
+    files = Array.prototype.filter.call(files, function () { return true; });
+    var lines = [];
+    if (files.length > kLevels) lines.push('Only the first ' + kLevels + ' photos are taken.');
+    say(lines.concat(['Making the levels…']));
+    var done = Promise.resolve();
+    files.slice(0, kLevels).forEach(function (file, i) {
+      done = done.then(function () {
+        return convert(file).then(function (made) {
+          var level = { level: i + 1, name: file.name, pcx: made.pcx, thumbnail: made.thumbnail };
+          return withStore('readwrite', function (s) { return s.put(level, i + 1); }).then(function () {
+            lines.push('Level ' + (i + 1) + ': ' + file.name + '.');
+            if (made.faults.length) {
+              lines.push('  This picture makes a level that is hard or impossible to solve: ' +
+                         made.faults.join('; ') + ' (tiles numbered 0 to 19 row by row from the top left).');
+            }
+          });
+        }, function (e) {
+          lines.push('Level ' + (i + 1) + ' stays as it was: ' + (e.plain ? e.message : file.name + ' cannot be made a level (' + e + ')') + '.');
+        });
+      });
+    });
+    return done.then(function () {
+      changed();
+      lines.push('The levels are played from the next game on.');
+      say(lines);
+      return showSlots();
+    });
+  }
+
+  function putBack() {
+    return withStore('readwrite', function (s) { return s.clear(); }).then(function () {
+      changed();
+      say(['The shipped pictures are back, from the next game on.']);
+      return showSlots();
+    });
+  }
+
+  function open() {
+    panel.hidden = false;
+    loadConverter().catch(function (e) { say([e.message]); });
+    return showSlots();
+  }
+
+  function setUp(onChange) {
+    changed = onChange;
+    panel = document.getElementById('pictures');
+    slots = document.getElementById('slots');
+    news = document.getElementById('picture-news');
+    var input = document.getElementById('picture-files');
+    input.addEventListener('change', function () {
+      take(input.files).then(function () { input.value = ''; });
+    });
+    panel.addEventListener('dragover', function (e) { e.preventDefault(); });
+    panel.addEventListener('drop', function (e) {
+      e.preventDefault();
+      take(e.dataTransfer.files);
+    });
+    document.getElementById('shipped').addEventListener('click', putBack);
+    document.getElementById('pictures-done').addEventListener('click', function () {
+      panel.hidden = true;
+    });
+  }
+
+  return { kept: kept, install: install, open: open, setUp: setUp };
+})();

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// The page's converter of players' photos into level pictures: compiled to a WebAssembly
+// module of its own that the page loads only when "your pictures" is opened. The browser
+// decodes the photo; this frames and quantises it as brin-picture does, and judges its tiles.
+#include <string>
+#include <vector>
+
+#include "frame.h"
+#include "median_cut.h"
+#include "tiles.h"
+
+namespace {
+
+tools::Image photo;
+std::vector<std::uint8_t> rgba;
+std::vector<std::uint8_t> level;
+std::string faults;
+
+std::string numbers(const std::vector<int>& tiles) {
+    std::string text;
+    for (int t : tiles) text += " " + std::to_string(t);
+    return text;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Room for a decoded photo of width x height pixels, RGBA, laid over black already.
+__attribute__((used)) std::uint8_t* photo_pixels(int width, int height) {
+    photo = tools::Image(width, height);
+    rgba.assign(static_cast<std::size_t>(width) * height * 4, 0);
+    return rgba.data();
+}
+
+// Frames the photo to the screen, quantises it and makes the level's PCX file; its size.
+__attribute__((used)) int photo_convert(float dithering) {
+    for (std::size_t i = 0; i < photo.pixels.size(); ++i)
+        photo.pixels[i] = {rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2]};
+    rgba = {};
+    const tools::Indexed picture =
+        tools::quantise_median_cut(tools::frame(photo, 640, 480, tools::Framing::crop), dithering);
+    photo = {};
+    level = tools::pcx_bytes(picture);
+    const tools::Levels levels = tools::six_bit_levels(picture.palette);
+    faults.clear();
+    for (const std::vector<int>& group : tools::alike_tiles(picture.pixels.data(), picture.width, levels.data()))
+        faults += "alike" + numbers(group) + "\n";
+    const std::vector<int> flat = tools::flat_tiles(picture.pixels.data(), picture.width, levels.data());
+    if (!flat.empty()) faults += "flat" + numbers(flat) + "\n";
+    return static_cast<int>(level.size());
+}
+
+__attribute__((used)) const std::uint8_t* photo_level() { return level.data(); }
+
+// What makes the level hard to solve, a line each: "alike" and the tiles that look alike,
+// "flat" and the tiles of one colour.
+__attribute__((used)) const char* photo_faults() { return faults.c_str(); }
+}
