@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             return;
         }
-        const tools::Image picture = tools::read_picture(o.input);
+        const tools::Image picture = tools::read_picture(o.input, 640, 480);
         const tools::Indexed level = tools::quantise(tools::frame(picture, 640, 480, o.framing), o.dither);
         // The folder is made only once there is something to put in it.
         tools::write_pcx(o.level ? players_folder() + "/" + std::to_string(o.level) + ".pcx" : o.output, level);
