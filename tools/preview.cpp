@@ -3,11 +3,12 @@
 //   brin-preview PICTURE.pcx OUT_PREFIX
 // A level picture (640x480) gives OUT_PREFIX.png, OUT_PREFIX-grid.png (the 4x5 grid drawn)
 // and OUT_PREFIX-shuffled.png (the tiles in another order, as at the start of a level),
-// and the two tiles that look most alike are named. Any other picture gives OUT_PREFIX.png
-// at twice its size.
+// and whether the level will be hard to solve is said, with the tiles that make it so. Any other picture gives
+// OUT_PREFIX.png at twice its size.
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli.h"
 #include "imageio.h"
@@ -63,16 +64,24 @@ int main(int argc, char** argv) {
         tools::write_png(prefix + "-shuffled.png", shuffled(image));
 
         const tools::Levels levels = tools::six_bit_levels(picture.palette);
-        const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels.data());
-        int plainest = 0;
-        for (int t = 1; t < tools::kTiles; ++t)
-            if (tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), t) <
-                tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest))
-                plainest = t;
+        const std::uint8_t* pixels = picture.pixels.data();
+        const std::vector<std::string> faults = tools::level_faults(pixels, picture.width, levels.data());
+        if (faults.empty())
+            std::printf(
+                "%s: this level should play well: no two tiles look alike, and every tile shows enough to "
+                "place it by.\n",
+                argv[1]);
+        else
+            std::printf("%s: this level will be hard to solve:\n", argv[1]);
+        for (const std::string& f : faults) std::printf("  %s\n", f.c_str());
+        const tools::TilePair closest = tools::closest_tiles(pixels, picture.width, levels.data());
+        const int plainest = tools::plainest_tile(pixels, picture.width, levels.data());
         std::printf(
-            "%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
-            "(6-bit levels)\n",
-            argv[1], closest.a, closest.b, closest.difference, plainest,
-            tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest));
+            "  (the two most alike tiles, %d and %d, differ by %.2f and the plainest, tile %d, shows %.2f of "
+            "detail;\n"
+            "  below %.2f and %.2f a level is hard; tiles are numbered 0 to 19 row by row from the top left)\n",
+            closest.a, closest.b, closest.difference, plainest,
+            tools::tile_detail(pixels, picture.width, levels.data(), plainest), tools::kConfusedBelow,
+            tools::kPlainBelow);
     });
 }

@@ -2,12 +2,7 @@
 // Pictures that claim to be huge, or inflate to huge, cost brin-picture little: refused
 // from their declared size, or read shrunk a row at a time. And a picture read shrunk
 // looks as it does read whole.
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <zlib.h>
-
-#include <fcntl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +14,8 @@
 
 #include "frame.h"
 #include "imageio.h"
+#include "run_converter.h"
 #include "support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -136,32 +130,6 @@ Bytes claiming_jpeg(const std::string& dir, std::uint16_t width, std::uint16_t h
     return jpeg;
 }
 
-struct Converted {
-    int status = -1;
-    long peak_kib = 0;  // the most resident memory the converter had
-    std::string said;
-};
-
-Converted convert(const std::string& picture, const std::string& dir) {
-    const std::string said = dir + "said";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::string program = BRIN_PICTURE, out = dir + "level.pcx";
-    char* argv[] = {program.data(), const_cast<char*>(picture.c_str()), out.data(), nullptr};
-    Converted run;
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) return run;
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    run.peak_kib = usage.ru_maxrss;
-    const Bytes text = test::read_file(said);
-    run.said.assign(text.begin(), text.end());
-    return run;
-}
-
 // Far below what any of these pictures would take whole (300 MB and up), with room for a
 // sanitizer's own.
 constexpr long kCheapKib = 120 * 1024;
@@ -185,7 +153,7 @@ TEST(HostilePictures, AreRefusedOrReadInLittleMemory) {
     };
     for (const auto& c : cases) {
         test::write_file(dir + c.name, c.file);
-        const Converted run = convert(dir + c.name, dir);
+        const test::Converted run = test::convert({dir + c.name, dir + "level.pcx"}, dir);
         EXPECT_EQ(run.status, c.status) << c.name << ": " << run.said;
         EXPECT_NE(run.said.find(c.message), std::string::npos) << c.name << " said: " << run.said;
         EXPECT_GT(run.peak_kib, 0) << c.name;
