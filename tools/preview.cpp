@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "cli.h"
+#include "colours.h"
+#include "frame.h"
 #include "imageio.h"
 #include "tiles.h"
 
@@ -47,9 +49,35 @@ tools::Image doubled(const tools::Image& image) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: brin-preview PICTURE.pcx OUT_PREFIX\n"
+    "       brin-preview --error [--fit] PHOTO PICTURE.pcx";
+
+// The photo cropped (or fitted) and scaled exactly as brin-picture does before it brings
+// the colours down, against the level.
+void print_colour_error(int argc, char** argv) {
+    tools::Framing framing = tools::Framing::crop;
+    std::vector<std::string> files;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--fit")
+            framing = tools::Framing::fit;
+        else
+            files.push_back(argv[i]);
+    }
+    if (files.size() != 2) throw std::runtime_error(kUsage);
+    const tools::Image before = tools::frame(tools::read_picture(files[0], 640, 480), 640, 480, framing);
+    std::printf("%s: mean colour error %.2f (the mean distance per pixel in 8-bit RGB from %s, %s to 640x480)\n",
+                files[1].c_str(), tools::mean_colour_error(before, tools::read_pcx(files[1])), files[0].c_str(),
+                framing == tools::Framing::crop ? "cropped and scaled" : "fitted");
+}
+
 int main(int argc, char** argv) {
     return tools::run("brin-preview", [&] {
-        if (argc != 3) throw std::runtime_error("usage: brin-preview PICTURE.pcx OUT_PREFIX");
+        if (argc > 1 && std::string(argv[1]) == "--error") {
+            print_colour_error(argc, argv);
+            return;
+        }
+        if (argc != 3) throw std::runtime_error(kUsage);
         const std::string prefix = argv[2];
         const tools::Indexed picture = tools::read_pcx(argv[1]);
         const tools::Image image = tools::shown(picture);
