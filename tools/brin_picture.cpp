@@ -20,10 +20,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: brin-picture [OPTIONS] PICTURE --level N   level N (1-4) in the game's folder for your files\n"
-    "       brin-picture [OPTIONS] PICTURE LEVEL.pcx   any file\n"
-    "PICTURE is a PNG or JPEG file; it is scaled to 640x480 and brought to 256 colours.\n"
-    "Transparent parts are laid over black. The game's folder for your files is\n"
-    "$XDG_DATA_HOME/brin, or ~/.local/share/brin.\n"
+    "       brin-picture [OPTIONS] PICTURE LEVEL.pcx   any file whose name ends in .pcx\n"
+    "PICTURE is a PNG or JPEG file of up to 100 million pixels; it is scaled to 640x480 and\n"
+    "brought to 256 colours. Transparent parts are laid over black. The game's folder for\n"
+    "your files is $XDG_DATA_HOME/brin, or ~/.local/share/brin.\n"
     "  --level N      write N.pcx (N from 1 to 4) into that folder, made if missing\n"
     "  --crop         fill the whole screen, cutting off what sticks out (the default)\n"
     "  --fit          show the whole picture, with black bars where it doesn't fill the screen\n"

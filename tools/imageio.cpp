@@ -25,7 +25,7 @@ namespace {
 
 // Beyond these a picture is not decoded at all: what a picture may cost in time and memory
 // is fixed by its declared size, read before any pixel. 100 million pixels is more than any
-// camera but the largest medium-format backs gives; 65500 is JPEG's own limit on a side.
+// camera gives but the largest medium-format backs; 65500 is JPEG's own limit on a side.
 constexpr long long kMostPixels = 100'000'000;
 constexpr long kLargestSide = 65500;
 // The most pixels kept while a picture is read: each costs 12 bytes of sums. Shrinking to
@@ -56,7 +56,7 @@ std::runtime_error size_failure(const std::string& path, long width, long height
 // ---- shrinking while decoding ----
 
 // How many source pixels across (and down) make one kept pixel: as many as leave the
-// picture at least `least_width` wide or `least_height` high, and no fewer than keep it
+// picture at least `least_width` wide and `least_height` high, and no fewer than keep it
 // within kMostKept pixels.
 int shrink_factor(long width, long height, int least_width, int least_height) {
     long factor = least_width > 0 && least_height > 0 ? std::min(width / least_width, height / least_height) : 1;
@@ -117,8 +117,6 @@ struct Decoding {
     long width = 0, height = 0;  // as the file declares them
 };
 
-// ---- PNG ----
-
 enum class Decoded { whole, damaged, bad_size, too_much_memory };
 
 // A decoder's verdict in the player's words, when it is not a whole picture.
@@ -128,6 +126,8 @@ void refuse_unless_whole(Decoded verdict, const std::string& path, const Decodin
         throw failure(path, "needs more memory to read than is allowed; save it smaller or as a baseline JPEG");
     if (verdict == Decoded::damaged) throw damaged(path);
 }
+
+// ---- PNG ----
 
 // Every pass of an interlaced file, or the one pass of a plain file, row by row.
 void read_png_rows(png_structp png, bool interlaced, Decoding& d) {
