@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // brin-picture: turns a PNG or JPEG into a level picture for the game.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,10 +20,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: brin-picture [OPTIONS] PICTURE --level N   level N (1-4) in the game's folder for your files\n"
-    "       brin-picture [OPTIONS] PICTURE LEVEL.pcx   any file\n"
-    "PICTURE is a PNG or JPEG file; it is scaled to 640x480 and brought to 256 colours.\n"
-    "Transparent parts are laid over black. The game's folder for your files is\n"
-    "$XDG_DATA_HOME/brin, or ~/.local/share/brin.\n"
+    "       brin-picture [OPTIONS] PICTURE LEVEL.pcx   any file whose name ends in .pcx\n"
+    "PICTURE is a PNG or JPEG file of up to 100 million pixels; it is scaled to 640x480 and\n"
+    "brought to 256 colours. Transparent parts are laid over black. The game's folder for\n"
+    "your files is $XDG_DATA_HOME/brin, or ~/.local/share/brin.\n"
     "  --level N      write N.pcx (N from 1 to 4) into that folder, made if missing\n"
     "  --crop         fill the whole screen, cutting off what sticks out (the default)\n"
     "  --fit          show the whole picture, with black bars where it doesn't fill the screen\n"
@@ -73,6 +75,13 @@ std::string players_folder() {
     return folder;
 }
 
+bool ends_in_pcx(const std::string& name) {
+    const std::filesystem::path path(name);
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".pcx" && path.stem() != "";
+}
+
 Options options(int argc, char** argv) {
     Options o;
     std::vector<std::string> files;
@@ -99,32 +108,42 @@ Options options(int argc, char** argv) {
             files.push_back(a);
         }
     }
-    if (files.size() != (o.level ? 1u : 2u)) throw std::runtime_error(kUsage);
+    if (files.empty()) throw usage_error("no PICTURE given: name the PNG or JPEG file to turn into a level");
+    if (o.level && files.size() > 1)
+        throw usage_error("--level " + std::to_string(o.level) + " writes into the game's folder: \"" + files[1] +
+                          "\" is one file too many");
+    if (!o.level && files.size() == 1)
+        throw usage_error("no LEVEL.pcx given: name the file to write, or write a level with --level N");
+    if (files.size() > 2) throw usage_error("\"" + files[2] + "\" is one file too many");
+    // The game reads PCX files only: a level named anything else would be a PCX file in disguise.
+    if (!o.level && !ends_in_pcx(files[1]))
+        throw usage_error("the level is written as a PCX file, so its name must end in .pcx: not \"" + files[1] + "\"");
     o.input = files[0];
     if (!o.level) o.output = files[1];
     return o;
 }
 
-std::string listed(const std::vector<int>& tiles) {
-    std::string text;
-    for (std::size_t i = 0; i < tiles.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == tiles.size() ? " and " : ", ") + std::to_string(tiles[i]);
-    return text;
-}
-
 // The level is written all the same: the player may like it hard, or mean to try another.
 void warn_if_unplayable(const tools::Indexed& level) {
     const tools::Levels levels = tools::six_bit_levels(level.palette);
-    std::vector<std::string> faults;
-    for (const std::vector<int>& group : tools::alike_tiles(level.pixels.data(), level.width, levels.data()))
-        faults.push_back("tiles " + listed(group) + " look alike");
-    const std::vector<int> flat = tools::flat_tiles(level.pixels.data(), level.width, levels.data());
-    if (!flat.empty())
-        faults.push_back((flat.size() == 1 ? "tile " : "tiles ") + listed(flat) + " show nothing but one colour");
+    const std::vector<std::string> faults = tools::level_faults(level.pixels.data(), level.width, levels.data());
     if (faults.empty()) return;
     std::fprintf(stderr, "brin-picture: warning: this picture makes a level that is hard or impossible to solve:\n");
     for (const std::string& f : faults) std::fprintf(stderr, "  %s\n", f.c_str());
     std::fprintf(stderr, "  (tiles numbered 0 to 19 row by row from the top left, as brin-preview numbers them)\n");
+}
+
+// Blown up this many times or more, a picture shows its pixels as blurred blocks.
+constexpr double kBlurredFrom = 2.0;
+
+void remark_if_small(const std::string& path, const tools::Image& picture, tools::Framing framing) {
+    const double across = 640.0 / picture.width, down = 480.0 / picture.height;
+    const double scale = framing == tools::Framing::crop ? std::max(across, down) : std::min(across, down);
+    if (scale < kBlurredFrom) return;
+    std::fprintf(stderr,
+                 "brin-picture: note: %s is only %dx%d pixels, so it is blown up %.0f times and will look blurred; "
+                 "a picture of 640x480 or more looks best\n",
+                 path.c_str(), picture.width, picture.height, scale);
 }
 
 }  // namespace
@@ -136,10 +155,18 @@ int main(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             return;
         }
-        const tools::Image picture = tools::read_picture(o.input);
+        const tools::Image picture = tools::read_picture(o.input, 640, 480);
+        remark_if_small(o.input, picture, o.framing);
         const tools::Indexed level = tools::quantise(tools::frame(picture, 640, 480, o.framing), o.dither);
         // The folder is made only once there is something to put in it.
-        tools::write_pcx(o.level ? players_folder() + "/" + std::to_string(o.level) + ".pcx" : o.output, level);
+        const std::string output = o.level ? players_folder() + "/" + std::to_string(o.level) + ".pcx" : o.output;
+        tools::write_pcx(output, level);
         warn_if_unplayable(level);
+        if (o.level)
+            std::printf(
+                "Wrote level %d: %s\n"
+                "To get the shipped picture back, delete that file; the game links the shipped one there again "
+                "when it starts.\n",
+                o.level, output.c_str());
     });
 }

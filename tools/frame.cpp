@@ -49,11 +49,15 @@ struct Region {
 Image resample(const Image& source, Region from, int out_w, int out_h) {
     const auto across = weights(from.x, from.w, out_w, source.width);
     const auto down = weights(from.y, from.h, out_h, source.height);
-    std::vector<double> rows(static_cast<std::size_t>(out_w) * source.height * 3);
-    for (int y = 0; y < source.height; ++y)
+    // Only the rows the output draws on are resampled across: a crop of a tall picture
+    // leaves most of them out.
+    const int top = down.front().first;
+    const int bottom = down.back().first + static_cast<int>(down.back().taps.size());
+    std::vector<double> rows(static_cast<std::size_t>(out_w) * (bottom - top) * 3);
+    for (int y = top; y < bottom; ++y)
         for (int x = 0; x < out_w; ++x) {
             const Weights& w = across[static_cast<std::size_t>(x)];
-            double* into = &rows[(static_cast<std::size_t>(y) * out_w + x) * 3];
+            double* into = &rows[(static_cast<std::size_t>(y - top) * out_w + x) * 3];
             for (std::size_t i = 0; i < w.taps.size(); ++i) {
                 const Rgb& c = source.at(w.first + static_cast<int>(i), y);
                 into[0] += w.taps[i] * c.r;
@@ -68,7 +72,8 @@ Image resample(const Image& source, Region from, int out_w, int out_h) {
             const Weights& w = down[static_cast<std::size_t>(y)];
             double sum[3] = {0, 0, 0};
             for (std::size_t i = 0; i < w.taps.size(); ++i) {
-                const double* from_row = &rows[((w.first + i) * out_w + static_cast<std::size_t>(x)) * 3];
+                const double* from_row =
+                    &rows[((static_cast<std::size_t>(w.first - top) + i) * out_w + static_cast<std::size_t>(x)) * 3];
                 for (int k = 0; k < 3; ++k) sum[k] += w.taps[i] * from_row[k];
             }
             out.at(x, y) = {component(sum[0]), component(sum[1]), component(sum[2])};

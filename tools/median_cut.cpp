@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "quantise.h"
 
 namespace tools {
 
@@ -178,13 +177,6 @@ std::vector<std::uint8_t> remap(const Image& image, const std::vector<Colour>& p
     return out;
 }
 
-bool standard_entry(int e) {
-    if (e == kHelpInkEntry) return true;
-    for (const Standard& s : kStandardColours)
-        if (s.entry == e) return true;
-    return false;
-}
-
 }  // namespace
 
 Indexed quantise_median_cut(const Image& image, float dithering) {
@@ -200,38 +192,12 @@ Indexed quantise_median_cut(const Image& image, float dithering) {
     for (Colour& c : centres)
         for (double& v : c.c) v = screen_level(static_cast<std::uint8_t>(std::lround(v)));
 
-    Indexed out;
-    out.width = image.width;
-    out.height = image.height;
-    out.pixels = remap(image, centres, dithering);
-    // The standard colours keep their entries; the others fill the rest in order.
-    std::vector<int> entry(centres.size());
-    int next = 0;
-    for (std::size_t i = 0; i < centres.size(); ++i) {
-        if (i < kStandards) {
-            entry[i] = kStandardColours[i].entry;
-        } else {
-            while (standard_entry(next)) ++next;
-            entry[i] = next++;
-        }
-        const Colour& c = centres[i];
-        out.palette[static_cast<std::size_t>(entry[i])] = {
-            static_cast<std::uint8_t>(c.c[0]), static_cast<std::uint8_t>(c.c[1]), static_cast<std::uint8_t>(c.c[2])};
-    }
-    out.palette[kHelpInkEntry] = out.palette[kWhiteEntry];
-    for (std::uint8_t& p : out.pixels) p = static_cast<std::uint8_t>(entry[p]);
-    return out;
-}
-
-double mean_colour_error(const Image& wanted, const Indexed& shown) {
-    double sum = 0;
-    for (std::size_t i = 0; i < wanted.pixels.size(); ++i) {
-        const Rgb& a = wanted.pixels[i];
-        const Rgb& b = shown.palette[shown.pixels[i]];
-        const double w[3] = {double(a.r), double(a.g), double(a.b)}, s[3] = {double(b.r), double(b.g), double(b.b)};
-        sum += std::sqrt(distance2(w, s));
-    }
-    return wanted.pixels.empty() ? 0 : sum / static_cast<double>(wanted.pixels.size());
+    // Standard colours first, then the rest, as the tools' quantiser hands them over.
+    std::vector<Rgb> colours;
+    for (const Colour& c : centres)
+        colours.push_back(
+            {static_cast<std::uint8_t>(c.c[0]), static_cast<std::uint8_t>(c.c[1]), static_cast<std::uint8_t>(c.c[2])});
+    return level_picture(colours, remap(image, centres, dithering), image.width, image.height, false);
 }
 
 }  // namespace tools

@@ -5,14 +5,11 @@
 // by error diffusion scaled by `dithering`, 0 to 1. The same image always gives the same bytes.
 #pragma once
 
+#include "colours.h"
 #include "picture.h"
 
 namespace tools {
 
 Indexed quantise_median_cut(const Image& image, float dithering);
-
-// The mean distance per pixel, in RGB space of 8-bit levels, between a picture and its
-// quantised form: how far the colours shown are from those wanted.
-double mean_colour_error(const Image& wanted, const Indexed& shown);
 
 }  // namespace tools

@@ -3,13 +3,16 @@
 //   brin-preview PICTURE.pcx OUT_PREFIX
 // A level picture (640x480) gives OUT_PREFIX.png, OUT_PREFIX-grid.png (the 4x5 grid drawn)
 // and OUT_PREFIX-shuffled.png (the tiles in another order, as at the start of a level),
-// and the two tiles that look most alike are named. Any other picture gives OUT_PREFIX.png
-// at twice its size.
+// and whether the level will be hard to solve is said, with the tiles that make it so. Any other picture gives
+// OUT_PREFIX.png at twice its size.
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "cli.h"
+#include "colours.h"
+#include "frame.h"
 #include "imageio.h"
 #include "tiles.h"
 
@@ -46,9 +49,35 @@ tools::Image doubled(const tools::Image& image) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: brin-preview PICTURE.pcx OUT_PREFIX\n"
+    "       brin-preview --error [--fit] PHOTO PICTURE.pcx";
+
+// The photo cropped (or fitted) and scaled exactly as brin-picture does before it brings
+// the colours down, against the level.
+void print_colour_error(int argc, char** argv) {
+    tools::Framing framing = tools::Framing::crop;
+    std::vector<std::string> files;
+    for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]) == "--fit")
+            framing = tools::Framing::fit;
+        else
+            files.push_back(argv[i]);
+    }
+    if (files.size() != 2) throw std::runtime_error(kUsage);
+    const tools::Image before = tools::frame(tools::read_picture(files[0], 640, 480), 640, 480, framing);
+    std::printf("%s: mean colour error %.2f (the mean distance per pixel in 8-bit RGB from %s, %s to 640x480)\n",
+                files[1].c_str(), tools::mean_colour_error(before, tools::read_pcx(files[1])), files[0].c_str(),
+                framing == tools::Framing::crop ? "cropped and scaled" : "fitted");
+}
+
 int main(int argc, char** argv) {
     return tools::run("brin-preview", [&] {
-        if (argc != 3) throw std::runtime_error("usage: brin-preview PICTURE.pcx OUT_PREFIX");
+        if (argc > 1 && std::string(argv[1]) == "--error") {
+            print_colour_error(argc, argv);
+            return;
+        }
+        if (argc != 3) throw std::runtime_error(kUsage);
         const std::string prefix = argv[2];
         const tools::Indexed picture = tools::read_pcx(argv[1]);
         const tools::Image image = tools::shown(picture);
@@ -63,16 +92,24 @@ int main(int argc, char** argv) {
         tools::write_png(prefix + "-shuffled.png", shuffled(image));
 
         const tools::Levels levels = tools::six_bit_levels(picture.palette);
-        const tools::TilePair closest = tools::closest_tiles(picture.pixels.data(), picture.width, levels.data());
-        int plainest = 0;
-        for (int t = 1; t < tools::kTiles; ++t)
-            if (tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), t) <
-                tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest))
-                plainest = t;
+        const std::uint8_t* pixels = picture.pixels.data();
+        const std::vector<std::string> faults = tools::level_faults(pixels, picture.width, levels.data());
+        if (faults.empty())
+            std::printf(
+                "%s: this level should play well: no two tiles look alike, and every tile shows enough to "
+                "place it by.\n",
+                argv[1]);
+        else
+            std::printf("%s: this level will be hard to solve:\n", argv[1]);
+        for (const std::string& f : faults) std::printf("  %s\n", f.c_str());
+        const tools::TilePair closest = tools::closest_tiles(pixels, picture.width, levels.data());
+        const int plainest = tools::plainest_tile(pixels, picture.width, levels.data());
         std::printf(
-            "%s: tiles %d and %d look most alike, mean difference %.2f; tile %d has the least detail, %.2f "
-            "(6-bit levels)\n",
-            argv[1], closest.a, closest.b, closest.difference, plainest,
-            tools::tile_detail(picture.pixels.data(), picture.width, levels.data(), plainest));
+            "  (the two most alike tiles, %d and %d, differ by %.2f and the plainest, tile %d, shows %.2f of "
+            "detail;\n"
+            "  below %.2f and %.2f a level is hard; tiles are numbered 0 to 19 row by row from the top left)\n",
+            closest.a, closest.b, closest.difference, plainest,
+            tools::tile_detail(pixels, picture.width, levels.data(), plainest), tools::kConfusedBelow,
+            tools::kPlainBelow);
     });
 }

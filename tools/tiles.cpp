@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace tools {
@@ -141,6 +143,61 @@ TilePair closest_tiles(const std::uint8_t* pixels, int stride, const std::uint8_
             if (d < closest.difference) closest = {a, b, d};
         }
     return closest;
+}
+
+int plainest_tile(const std::uint8_t* pixels, int stride, const std::uint8_t* levels) {
+    int plainest = 0;
+    double least = tile_detail(pixels, stride, levels, 0);
+    for (int t = 1; t < kTiles; ++t)
+        if (const double detail = tile_detail(pixels, stride, levels, t); detail < least) {
+            plainest = t;
+            least = detail;
+        }
+    return plainest;
+}
+
+namespace {
+
+std::string listed(const std::vector<int>& tiles) {
+    std::string text;
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == tiles.size() ? " and " : ", ") + std::to_string(tiles[i]);
+    return text;
+}
+
+bool grouped_together(const std::vector<std::vector<int>>& groups, int a, int b) {
+    for (const std::vector<int>& g : groups)
+        if (std::find(g.begin(), g.end(), a) != g.end() && std::find(g.begin(), g.end(), b) != g.end()) return true;
+    return false;
+}
+
+std::string two_places(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> level_faults(const std::uint8_t* pixels, int stride, const std::uint8_t* levels) {
+    std::vector<std::string> faults;
+    const std::vector<std::vector<int>> alike = alike_tiles(pixels, stride, levels);
+    for (const std::vector<int>& group : alike) faults.push_back("tiles " + listed(group) + " look alike");
+    const std::vector<int> flat = flat_tiles(pixels, stride, levels);
+    if (!flat.empty())
+        faults.push_back((flat.size() == 1 ? "tile " : "tiles ") + listed(flat) + " show nothing but one colour");
+    // The finer measures name one more tile or pair, when the coarse ones left it out.
+    const TilePair closest = closest_tiles(pixels, stride, levels);
+    if (closest.difference < kConfusedBelow && !grouped_together(alike, closest.a, closest.b))
+        faults.push_back("tiles " + std::to_string(closest.a) + " and " + std::to_string(closest.b) +
+                         " are easily taken for each other (they differ by " + two_places(closest.difference) +
+                         ", less than " + two_places(kConfusedBelow) + ")");
+    const int plainest = plainest_tile(pixels, stride, levels);
+    const double detail = tile_detail(pixels, stride, levels, plainest);
+    if (detail < kPlainBelow && std::find(flat.begin(), flat.end(), plainest) == flat.end())
+        faults.push_back("tile " + std::to_string(plainest) + " shows little to place it by (detail " +
+                         two_places(detail) + ", less than " + two_places(kPlainBelow) + ")");
+    return faults;
 }
 
 }  // namespace tools

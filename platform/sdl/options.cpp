@@ -29,8 +29,8 @@ constexpr const char* kUsage =
     "  --scale integer    whole multiples of 640x480 only, black bars around\n"
     "  --volume N         the sound's volume, 0 (silent) to 100 (the default)\n"
     "  --mute             no sound this time; the volume stays as it was\n"
-    "  --help             this text\n"
-    "  --version          the version\n"
+    "  -h, --help         this text\n"
+    "  -V, --version      the version\n"
     "\n"
     "The window's size, full screen, scale and volume are remembered in\n"
     "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf).\n";
@@ -120,8 +120,8 @@ bool take_arguments(int argc, char** argv, bool& done) {
             if (i + 1 == argc) return wrong("option " + arg + " needs a value");
             value = argv[++i];
         }
-        if (arg == "--help" || arg == "--version") {
-            std::fputs(arg == "--help" ? kUsage : "brin " BRIN_VERSION "\n", stdout);
+        if (arg == "-h" || arg == "--help" || arg == "-V" || arg == "--version") {
+            std::fputs(arg == "-h" || arg == "--help" ? kUsage : "brin " BRIN_VERSION "\n", stdout);
             done = true;
             return true;
         }

@@ -94,7 +94,15 @@ TEST_F(Options, ArgumentsGoOverTheRememberedSettingsAndAWrongOneIsStatusTwo) {
         EXPECT_EQ(command_line(wrong), 2) << wrong[0];
     }
     EXPECT_EQ(command_line({"--help", "--loud"}), 0);  // answered before what follows
-    EXPECT_EQ(command_line({"--version"}), 0);
+    const struct {
+        const char* option;
+        const char* starts;
+    } answers[] = {{"-h", "usage: brin"}, {"--help", "usage: brin"}, {"-V", "brin "}, {"--version", "brin "}};
+    for (const auto& a : answers) {
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(command_line({a.option}), 0) << a.option;
+        EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind(a.starts, 0), 0u) << a.option;
+    }
 }
 
 TEST_F(Options, ADamagedFileIsIgnoredWhole) {
