@@ -64,6 +64,17 @@ void mouse_device(int x, int y, int buttons);
 // Everything back to the state of a machine just switched on (tests start from it).
 void reset();
 
+// ---- recordings (recording.h) ----
+
+// The back-end showed the picture: a recording notes a digest of it. Call it from the one
+// place where a frame goes out.
+void frame_shown();
+// A recording is being replayed: the game's answers come from it, and the back-end's input
+// is dropped.
+bool replaying();
+// The virtual time of the poll being replayed, in microseconds since the recording began.
+std::int64_t replayed_us();
+
 // ---- implemented by each back-end ----
 
 // `clock` is a reading to the microsecond (gettimeofday), `seconds` one of whole seconds (time).

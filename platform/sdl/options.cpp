@@ -30,11 +30,14 @@ constexpr const char* kUsage =
     "  --scale integer    whole multiples of 640x480 only, black bars around\n"
     "  --volume N         the sound's volume, 0 (silent) to 100 (the default)\n"
     "  --mute             no sound this time; the volume stays as it was\n"
+    "  --record FILE      record the game into FILE, to watch it again or share it\n"
+    "  --replay FILE      play a recorded game back, at its own pace; Escape ends it\n"
     "  --help             this text\n"
     "  --version          the version\n"
     "\n"
     "The window's size, full screen, scale and volume are remembered in\n"
-    "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf).\n";
+    "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf). The last game played is\n"
+    "kept as $XDG_STATE_HOME/brin/last.brinrec (~/.local/state/brin/last.brinrec).\n";
 
 constexpr int kLargest = 16384;  // beyond any screen: a larger number is a damaged file
 
@@ -115,7 +118,7 @@ bool take_arguments(int argc, char** argv, bool& done) {
             arg.resize(equals);
             inline_value = true;
         }
-        bool wants_value = arg == "--scale" || arg == "--volume";
+        bool wants_value = arg == "--scale" || arg == "--volume" || arg == "--record" || arg == "--replay";
         if (inline_value && !wants_value) return wrong("option " + arg + " takes no value");
         if (wants_value && !inline_value) {
             if (i + 1 == argc) return wrong("option " + arg + " needs a value");
@@ -132,6 +135,10 @@ bool take_arguments(int argc, char** argv, bool& done) {
             current.full_screen = false;
         else if (arg == "--mute")
             current.mute = true;
+        else if (arg == "--record")
+            current.record = value;
+        else if (arg == "--replay")
+            current.replay = value;
         else if (arg == "--scale") {
             if (!scale_named(value, current.scale)) return wrong("--scale takes fill or integer, not '" + value + "'");
         } else if (arg == "--volume") {
@@ -154,6 +161,8 @@ std::string settings_folder() {
     return std::string(home) + "/.config/brin";
 }
 
+}  // namespace
+
 bool make_folders(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
@@ -161,6 +170,8 @@ bool make_folders(const std::string& path) {
         if (slash == std::string::npos) return true;
     }
 }
+
+namespace {
 
 std::string settings_text(const Settings& s) {
     std::ostringstream text;
@@ -172,10 +183,12 @@ std::string settings_text(const Settings& s) {
     return text.str();
 }
 
+}  // namespace
+
 // Whole or not at all: a temporary file beside it, flushed, then renamed over it.
 bool write_atomically(const std::string& path, const std::string& text) {
     std::string temporary = path + ".tmp" + std::to_string(getpid());
-    std::FILE* f = std::fopen(temporary.c_str(), "w");
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
     if (f == nullptr) return false;
     bool ok =
         std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 && fsync(fileno(f)) == 0;
@@ -184,8 +197,6 @@ bool write_atomically(const std::string& path, const std::string& text) {
     std::remove(temporary.c_str());
     return false;
 }
-
-}  // namespace
 
 Settings& settings() { return current; }
 

@@ -89,6 +89,7 @@ void present() {
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, picture, nullptr, &place);
     SDL_RenderPresent(renderer);
+    machine::frame_shown();
 }
 
 // The first window: as it was last left, when that still fits on the desktop, or else the

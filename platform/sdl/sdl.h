@@ -21,6 +21,7 @@ struct Settings {
     Scale scale = Scale::fill;
     int volume = 100;   // 0 to 100
     bool mute = false;  // this run only: never remembered
+    std::string record, replay;  // --record FILE, --replay FILE
 };
 Settings& settings();
 // $XDG_CONFIG_HOME/brin/brin.conf; empty when there is no home.
@@ -30,6 +31,19 @@ std::string settings_path();
 int take_command_line(int argc, char** argv);
 // Writes the settings back, atomically; only after take_command_line.
 void save_settings();
+
+// Whole or not at all: a temporary file beside it, flushed, then renamed over it.
+bool write_atomically(const std::string& path, const std::string& bytes);
+// Makes the folders of an absolute path that are missing.
+bool make_folders(const std::string& path);
+
+// ---- recordings (record.cpp) ----
+
+// Starts replaying --replay's file, or recording the game for --record and last.brinrec.
+// -1: play on; otherwise the exit status, the reason said.
+int start_recording_or_replay();
+// $XDG_STATE_HOME/brin, or ~/.local/state/brin; empty when there is no home.
+std::string state_folder();
 
 // Microseconds on the monotonic clock.
 std::int64_t steady_us();
@@ -75,6 +89,8 @@ bool pump_events();
 void send_x_requests();
 // The game polled again: rest until something can have changed, when nothing did.
 void rest_if_idle(bool input);
+// A replay rests until the recording's clock is due, so that it plays at its own pace.
+void rest_for_replay();
 // Every poll: `mouse` as above; `fine_clock`, the game read the clock finer than whole seconds.
 void note_poll(bool mouse, bool fine_clock);
 
