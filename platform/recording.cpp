@@ -424,24 +424,39 @@ void read_header(Reader& in, Loaded& r) {
 // part is damaged; a file cut short leaves `body` shorter than declared.
 std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>& file, std::size_t declared, std::string& error,
                                  bool& cut_short) {
-    std::vector<std::uint8_t> body(declared);
+    std::vector<std::uint8_t> body;
     z_stream z{};
     if (inflateInit(&z) != Z_OK) {
         error = "can't be unpacked: out of memory";
-        return {};
+        return body;
     }
     z.next_in = const_cast<Bytef*>(file.data() + kPrefix);
     z.avail_in = static_cast<uInt>(file.size() - kPrefix);
-    z.next_out = body.data();
-    z.avail_out = static_cast<uInt>(declared);
-    int status = inflate(&z, Z_FINISH);
-    std::size_t out = z.total_out, in = z.total_in;
+    // Grown as the contents come, never past what they declare: a file that claims much and
+    // holds little costs little.
+    int status = Z_OK;
+    while (status == Z_OK && body.size() < declared) {
+        std::size_t had = body.size();
+        body.resize(std::min(declared, had + std::max<std::size_t>(had, 65536)));
+        z.next_out = body.data() + had;
+        z.avail_out = static_cast<uInt>(body.size() - had);
+        status = inflate(&z, Z_SYNC_FLUSH);
+        body.resize(body.size() - z.avail_out);
+    }
+    // Past the declared length, only the end of the packed stream may remain.
+    if (status == Z_OK && body.size() == declared) {
+        std::uint8_t spare;
+        z.next_out = &spare;
+        z.avail_out = 1;
+        status = inflate(&z, Z_SYNC_FLUSH);
+        if (z.avail_out == 0) status = Z_DATA_ERROR;
+    }
+    std::size_t in = z.total_in;
+    bool input_left = z.avail_in > 0;
     inflateEnd(&z);
-    bool cut = status == Z_BUF_ERROR && z.avail_in == 0 && out < declared;
-    bool whole = status == Z_STREAM_END && out == declared && kPrefix + in == file.size();
-    if (!whole && !cut) error = "is damaged at byte " + std::to_string(kPrefix + in);
-    cut_short = cut;
-    body.resize(out);
+    cut_short = (status == Z_OK || status == Z_BUF_ERROR) && !input_left && body.size() < declared;
+    bool whole = status == Z_STREAM_END && body.size() == declared && !input_left;
+    if (!whole && !cut_short) error = "is damaged at byte " + std::to_string(kPrefix + in);
     return body;
 }
 
