@@ -618,6 +618,8 @@ void start_replay(Loaded r, const std::string& who) {
     std::atexit(replay_exit);
 }
 
+void stop_replay() { p.ended = true; }
+
 // ---- for machine.cpp ----
 
 bool replaying() { return p.active; }

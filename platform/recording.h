@@ -63,6 +63,9 @@ std::string enter_replay_folder(const Loaded& r, const std::string& data_folder)
 // with status 0, as does the game ending with it.
 void start_replay(Loaded r, const std::string& who);
 
+// The viewer ended the replay before its end: the program's end is no difference.
+void stop_replay();
+
 // ---- for machine.cpp ----
 
 extern bool on;  // recording or replaying: the hooks below are called

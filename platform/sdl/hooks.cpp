@@ -13,6 +13,7 @@
 
 #include "machine.h"
 #include "platform.h"
+#include "recording.h"
 #include "sdl.h"
 
 namespace sdl {
@@ -50,8 +51,11 @@ void catch_quit_signals() {
 // would, and the game ends at the poll after it, once the score is saved.
 void end_game_or_line() {
     static bool enter_given = false;
-    // A replay's name is the recording's: nothing is typed into it.
-    if (!platform::machine::line_being_read() || platform::machine::replaying()) leave();
+    if (platform::machine::replaying()) {  // Escape or the window closed: the viewer is done
+        platform::recording::stop_replay();
+        leave();
+    }
+    if (!platform::machine::line_being_read()) leave();
     if (enter_given) return;
     enter_given = true;
     platform::machine::push_key(platform::machine::kEnterKey);
