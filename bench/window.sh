@@ -51,7 +51,7 @@ head -c 58 /dev/zero >"$work/game/max.pun"  # a table already there: no first-ru
 Xvfb -displayfd 3 -screen 0 1400x1050x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+export DISPLAY=":$(cat "$work/display")" XDG_STATE_HOME=$work/state
 
 start_pulse() {
   export XDG_RUNTIME_DIR=$work/pulse

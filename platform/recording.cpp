@@ -155,7 +155,6 @@ struct Writer {
     std::vector<Loaded::DataFile> files;
     bool table_seen = false, table_present = false;
     std::vector<std::uint8_t> table;
-    bool full = false;  // past kMaxBody: the rest is left out, and the file ends early
 } w;
 
 void flush_repeats() {
@@ -204,10 +203,8 @@ void record_inputs(int x, int y, int buttons) {
     }
     if (w.frame) put_le(record(kFrame), w.frame_crc, 4);
     w.frame = false;
-    if (w.stream.size() > kMaxBody - 65536) {
-        w.full = true;
-        w.active = on = false;
-    }
+    // Past the longest recording a reader takes, the rest is left out: the file ends early.
+    if (w.stream.size() > kMaxBody - 65536) w.active = on = false;
 }
 
 // ---- replaying ----

@@ -17,6 +17,7 @@ namespace {
 namespace recording = platform::recording;
 
 extern "C" void keep_recording() {
+    if (!window_ever_opened()) return;  // no game was played: the last one stays
     std::vector<std::uint8_t> bytes = recording::finish_recording();
     std::string file(bytes.begin(), bytes.end());
     const std::string& chosen = settings().record;

@@ -19,8 +19,8 @@ struct Settings {
     int width = 0, height = 0;  // the window's last size; 0: chosen from the desktop
     bool full_screen = false;
     Scale scale = Scale::fill;
-    int volume = 100;   // 0 to 100
-    bool mute = false;  // this run only: never remembered
+    int volume = 100;            // 0 to 100
+    bool mute = false;           // this run only: never remembered
     std::string record, replay;  // --record FILE, --replay FILE
 };
 Settings& settings();
@@ -55,6 +55,7 @@ bool open_window();
 void set_icon(SDL_Window* window);
 void close_window();
 bool window_open();
+bool window_ever_opened();
 SDL_Window* picture_window();  // nullptr when closed
 // The screen is shown again when it changed or the window lost its contents, at once after
 // a quiet spell and at most once a display refresh. Screen memory is looked at when

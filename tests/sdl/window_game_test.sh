@@ -45,6 +45,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 export SDL_AUDIODRIVER=dummy
 export XDG_CONFIG_HOME=$work/config  # the window's settings of this run only, not the tester's
+export XDG_STATE_HOME=$work/state    # and its last game
 # Leaks inside the X libraries at exit are not this game's.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
 
