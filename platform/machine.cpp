@@ -35,6 +35,7 @@ bool line_reading = false;
 unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
 long screen_change_count = 0;
+long bank_change_count[machine::kBanks] = {};
 std::deque<std::uint8_t> keys;
 
 struct Mouse {
@@ -84,7 +85,10 @@ void write_back() {
     int shown =
         std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
     bool seen = std::memcmp(bank, window, shown) != 0;
-    if (seen) ++screen_change_count;
+    if (seen) {
+        ++screen_change_count;
+        ++bank_change_count[mapped_page];
+    }
     if (seen || std::memcmp(bank + shown, window + shown, machine::kBankSize - shown) != 0)
         std::memcpy(bank, window, machine::kBankSize);
 }
@@ -303,6 +307,8 @@ long screen_changes() {
     return screen_change_count;
 }
 
+long bank_changes(int bank) { return bank_change_count[bank]; }
+
 std::uint32_t rgb_of(unsigned char index) {
     const unsigned char* c = registers + 3 * index;
     return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
@@ -334,6 +340,7 @@ void reset() {
     std::memset(registers, 0, sizeof registers);
     palette_load_count = 0;
     ++screen_change_count;
+    for (long& count : bank_change_count) ++count;
     mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;
