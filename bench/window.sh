@@ -50,6 +50,7 @@ mkdir -p "$work/game"
 cp "$here"/../data/*.pcx "$here"/../data/*.fon "$work/game/"
 head -c 58 /dev/zero >"$work/game/max.pun"  # a table already there: no first-run message
 
+export XDG_STATE_HOME=$work/state  # the last game kept, of this run only
 
 start_pulse() {
   export XDG_RUNTIME_DIR=$work/pulse

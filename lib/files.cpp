@@ -5,7 +5,11 @@
 
 namespace vora256 {
 
-std::FILE* abre_datos(const char* path) { return platform::store::open_data(path); }
+std::FILE* abre_datos(const char* path) {
+    std::FILE* f = platform::store::open_data(path);
+    platform::data_file(path, f);
+    return f;
+}
 
 bool guarda_datos(const char* path, Funde funde) { return platform::store::replace(path, funde, true); }
 

@@ -13,6 +13,13 @@ bool close(File& f) {
     return std::fclose(f.release()) == 0 && ok;
 }
 
+bool write_file(const std::string& path, const unsigned char* data, std::size_t size) {
+    File f(std::fopen(path.c_str(), "wb"));
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, size, f.get()) == size;
+    return close(f) && ok;
+}
+
 bool write_png(const std::string& path, int width, int height, const unsigned char* rgb) {
     File f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;

@@ -18,6 +18,9 @@ using File = std::unique_ptr<std::FILE, Closer>;
 // Closes the file: true when all that was written to it went through without an error.
 bool close(File& f);
 
+// `size` bytes as the whole of a file; false when it can't be written.
+bool write_file(const std::string& path, const unsigned char* data, std::size_t size);
+
 // A width x height picture of 8-bit red-green-blue triples, row by row, as a PNG file;
 // false when it can't be written.
 bool write_png(const std::string& path, int width, int height, const unsigned char* rgb);

@@ -12,6 +12,7 @@
 #include <deque>
 
 #include "platform.h"
+#include "recording.h"
 
 namespace platform {
 
@@ -34,6 +35,7 @@ bool line_reading = false;
 unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
 long screen_change_count = 0;
+long bank_change_count[machine::kBanks] = {};
 std::deque<std::uint8_t> keys;
 
 struct Mouse {
@@ -83,7 +85,10 @@ void write_back() {
     int shown =
         std::clamp(machine::kWidth * machine::kHeight - mapped_page * machine::kBankSize, 0, machine::kBankSize);
     bool seen = std::memcmp(bank, window, shown) != 0;
-    if (seen) ++screen_change_count;
+    if (seen) {
+        ++screen_change_count;
+        ++bank_change_count[mapped_page];
+    }
     if (seen || std::memcmp(bank + shown, window + shown, machine::kBankSize - shown) != 0)
         std::memcpy(bank, window, machine::kBankSize);
 }
@@ -94,10 +99,21 @@ void update_speaker() {
     if ((s.port61 & kSpeakerBits) == kSpeakerBits && s.loaded) divisor = s.count == 0 ? 65536 : s.count;
     if (divisor == s.sounding) return;
     s.sounding = divisor;
+    if (recording::on) recording::speaker(divisor);
     machine::speaker(divisor);
 }
 
 int clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
+
+// Every poll passes here: a recording notes what the back-end answered, a replay answers
+// from the recording instead.
+void polled(machine::Poll what) {
+    if (recording::on) recording::before_poll(what);
+    machine::poll(what);
+    if (recording::on) recording::after_poll(what, keys, rat.device_x, rat.device_y, rat.device_buttons);
+}
+
+timeval clock_reading() { return recording::on ? recording::reading() : machine::now(); }
 
 }  // namespace
 
@@ -106,7 +122,7 @@ int clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 int vga_setmode(int mode) {
     ensure_window();
     if (mode == G640x480x256) {
-        if (!machine::open_display()) return -1;
+        if (!(recording::on ? recording::display_opened(machine::open_display) : machine::open_display())) return -1;
         current_mode = G640x480x256;
         vga_setpage(0);
         return 0;
@@ -153,7 +169,7 @@ void vga_setmousesupport(int) {}
 int vga_getmousetype() { return 0; }
 
 int mouse_init(const char*, int, int) {
-    rat.open = machine::open_mouse_device();
+    rat.open = recording::on ? recording::mouse_opened(machine::open_mouse_device) : machine::open_mouse_device();
     return rat.open ? 0 : -1;
 }
 
@@ -173,7 +189,7 @@ void mouse_setposition(int x, int y) {
 }
 
 int mouse_update() {
-    machine::poll(machine::Poll::mouse);
+    polled(machine::Poll::mouse);
     if (!rat.open) return 0;
     int x = clamp(rat.device_x, rat.xmin, rat.xmax);
     int y = clamp(rat.device_y, rat.ymin, rat.ymax);
@@ -200,7 +216,7 @@ void line_input(bool reading) { line_reading = reading; }
 // ---- console ----
 
 int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, timeval*) {
-    machine::poll(machine::Poll::keys);
+    polled(machine::Poll::keys);
     bool watched = readfds != nullptr && nfds > 0 && FD_ISSET(0, readfds);
     if (readfds != nullptr) FD_ZERO(readfds);
     if (writefds != nullptr) FD_ZERO(writefds);
@@ -224,14 +240,14 @@ ssize_t read(int fd, void* buf, std::size_t count) {
 // ---- clock ----
 
 int gettimeofday(timeval* tv, void*) {
-    machine::poll(machine::Poll::clock);
-    *tv = machine::now();
+    polled(machine::Poll::clock);
+    *tv = clock_reading();
     return 0;
 }
 
 std::time_t time(std::time_t* t) {
-    machine::poll(machine::Poll::seconds);
-    std::time_t now = machine::now().tv_sec;
+    polled(machine::Poll::seconds);
+    std::time_t now = clock_reading().tv_sec;
     if (t != nullptr) *t = now;
     return now;
 }
@@ -291,6 +307,8 @@ long screen_changes() {
     return screen_change_count;
 }
 
+long bank_changes(int bank) { return bank_change_count[bank]; }
+
 std::uint32_t rgb_of(unsigned char index) {
     const unsigned char* c = registers + 3 * index;
     return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
@@ -300,12 +318,16 @@ bool graphics_on() { return current_mode == G640x480x256; }
 bool keyboard_on() { return keyboard_raw; }
 int sounding_divisor() { return speaker_state.sounding; }
 
-void push_key(std::uint8_t byte) { keys.push_back(byte); }
+void push_key(std::uint8_t byte) {
+    if (recording::on && !recording::take_key(byte)) return;
+    keys.push_back(byte);
+}
 bool key_waiting() { return !keys.empty(); }
 bool line_being_read() { return line_reading; }
 void drop_keys() { keys.clear(); }
 
 void mouse_device(int x, int y, int buttons) {
+    if (recording::on && recording::replaying()) return;
     rat.device_x = x;
     rat.device_y = y;
     rat.device_buttons = buttons & 7;
@@ -318,6 +340,7 @@ void reset() {
     std::memset(registers, 0, sizeof registers);
     palette_load_count = 0;
     ++screen_change_count;
+    for (long& count : bank_change_count) ++count;
     mapped_page = 0;
     current_mode = TEXT;
     keyboard_raw = false;
@@ -328,5 +351,16 @@ void reset() {
     speaker_state = Speaker{};
 }
 
+void frame_shown() {
+    if (recording::on) recording::frame_shown();
+}
+bool replaying() { return recording::on && recording::replaying(); }
+std::int64_t replayed_us() { return recording::replayed_us(); }
+
 }  // namespace machine
+
+void data_file(const char* path, std::FILE* f) {
+    if (recording::on) recording::data_file(path, f);
+}
+
 }  // namespace platform

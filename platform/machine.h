@@ -38,6 +38,8 @@ long palette_loads();
 // was written through the window taken in first) or the palette registers change: while it
 // stays the same, the picture does too, and nothing needs comparing.
 long screen_changes();
+// The same count for the shown part of one bank: a digest of that part holds until it moves.
+long bank_changes(int bank);
 // A 6-bit level as an 8-bit one (63 gives 255).
 inline std::uint8_t level8(unsigned char level6) { return static_cast<std::uint8_t>((level6 << 2) | (level6 >> 4)); }
 // The colour a pixel shows, as 0xRRGGBB.
@@ -63,6 +65,17 @@ void mouse_device(int x, int y, int buttons);
 
 // Everything back to the state of a machine just switched on (tests start from it).
 void reset();
+
+// ---- recordings (recording.h) ----
+
+// The back-end showed the picture: a recording notes a digest of it. Call it from the one
+// place where a frame goes out.
+void frame_shown();
+// A recording is being replayed: the game's answers come from it, and the back-end's input
+// is dropped.
+bool replaying();
+// The virtual time of the poll being replayed, in microseconds since the recording began.
+std::int64_t replayed_us();
 
 // ---- implemented by each back-end ----
 

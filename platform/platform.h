@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <ctime>
 
 #include "store.h"  // the data files, read and replaced
@@ -64,6 +65,10 @@ void line_input(bool reading);
 // The clock.
 int gettimeofday(timeval* tv, void* tz);
 std::time_t time(std::time_t* t);
+
+// A data file was opened for reading (nullptr: it could not be), at its start: a
+// recording notes what the game read. It leaves the file at its start.
+void data_file(const char* path, std::FILE* f);
 
 // Byte I/O ports; only the speaker's 0x42, 0x43 and 0x61 do anything.
 unsigned char inb(unsigned short port);

@@ -13,6 +13,7 @@
 
 #include "machine.h"
 #include "platform.h"
+#include "recording.h"
 #include "sdl.h"
 
 namespace sdl {
@@ -50,6 +51,10 @@ void catch_quit_signals() {
 // would, and the game ends at the poll after it, once the score is saved.
 void end_game_or_line() {
     static bool enter_given = false;
+    if (platform::machine::replaying()) {  // Escape or the window closed: the viewer is done
+        platform::recording::stop_replay();
+        leave();
+    }
     if (!platform::machine::line_being_read()) leave();
     if (enter_given) return;
     enter_given = true;
@@ -84,7 +89,10 @@ void poll(Poll what) {
     if (sdl::quit_requested()) sdl::end_game_or_line();
     sdl::present_if_due(sdl::steady_us(), false);
     sdl::rest_audio_if_silent(sdl::steady_us());
-    sdl::rest_if_idle(input);
+    if (replaying())
+        sdl::rest_for_replay();
+    else
+        sdl::rest_if_idle(input);
 }
 
 // The monotonic clock, set to the time of day once: setting the system's clock while the

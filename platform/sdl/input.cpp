@@ -21,6 +21,7 @@ bool quit_asked = false;
 // ---- keyboard ----
 
 bool held[128];
+constexpr int kEscapeKey = 1;
 bool enter_taken = false;  // the Enter of Alt+Enter: its release is not the game's either
 
 // Only the left Alt makes Alt+Enter: AltGr+Enter is the game's Enter, as on the console.
@@ -38,6 +39,10 @@ void key_event(const SDL_KeyboardEvent& key) {
     }
     int n = key_number(key.keysym.scancode);
     if (n == 0) return;
+    if (machine::replaying()) {  // no key reaches a replayed game; Escape ends it
+        if (down && n == kEscapeKey) request_quit();
+        return;
+    }
     if (down) {
         held[n] = true;
         machine::push_key(static_cast<std::uint8_t>(n));  // a repeat is another press

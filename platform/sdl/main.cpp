@@ -6,5 +6,7 @@
 int main(int argc, char** argv) {
     int status = sdl::take_command_line(argc, argv);
     if (status >= 0) return status;
+    status = sdl::start_recording_or_replay();
+    if (status >= 0) return status;
     brin::brin_main();
 }

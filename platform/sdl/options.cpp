@@ -29,11 +29,14 @@ constexpr const char* kUsage =
     "  --scale integer    whole multiples of 640x480 only, black bars around\n"
     "  --volume N         the sound's volume, 0 (silent) to 100 (the default)\n"
     "  --mute             no sound this time; the volume stays as it was\n"
+    "  --record FILE      record the game into FILE, to watch it again or share it\n"
+    "  --replay FILE      play a recorded game back, at its own pace; Escape ends it\n"
     "  -h, --help         this text\n"
     "  -V, --version      the version\n"
     "\n"
     "The window's size, full screen, scale and volume are remembered in\n"
-    "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf).\n";
+    "$XDG_CONFIG_HOME/brin/brin.conf (~/.config/brin/brin.conf). The last game played is\n"
+    "kept as $XDG_STATE_HOME/brin/last.brinrec (~/.local/state/brin/last.brinrec).\n";
 
 constexpr int kLargest = 16384;          // beyond any screen: a larger number is a damaged file
 constexpr std::size_t kLongest = 65536;  // of brin.conf, far beyond what brin writes
@@ -114,7 +117,7 @@ bool take_arguments(int argc, char** argv, bool& done) {
             arg.resize(equals);
             inline_value = true;
         }
-        bool wants_value = arg == "--scale" || arg == "--volume";
+        bool wants_value = arg == "--scale" || arg == "--volume" || arg == "--record" || arg == "--replay";
         if (inline_value && !wants_value) return wrong("option " + arg + " takes no value");
         if (wants_value && !inline_value) {
             if (i + 1 == argc) return wrong("option " + arg + " needs a value");
@@ -131,6 +134,10 @@ bool take_arguments(int argc, char** argv, bool& done) {
             current.full_screen = false;
         else if (arg == "--mute")
             current.mute = true;
+        else if (arg == "--record")
+            current.record = value;
+        else if (arg == "--replay")
+            current.replay = value;
         else if (arg == "--scale") {
             if (!scale_named(value, current.scale)) return wrong("--scale takes fill or integer, not '" + value + "'");
         } else if (arg == "--volume") {
@@ -153,6 +160,8 @@ std::string settings_folder() {
     return std::string(home) + "/.config/brin";
 }
 
+}  // namespace
+
 bool make_folders(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         std::string part = path.substr(0, slash);
@@ -160,6 +169,8 @@ bool make_folders(const std::string& path) {
         if (slash == std::string::npos) return true;
     }
 }
+
+namespace {
 
 std::string settings_text(const Settings& s) {
     std::ostringstream text;
@@ -171,14 +182,19 @@ std::string settings_text(const Settings& s) {
     return text.str();
 }
 
-// The settings as brin.conf holds them, whatever it held before.
-bool settings_file(const platform::store::Bytes&, bool, platform::store::Bytes& out) {
-    std::string text = settings_text(current);
-    out.assign(text.begin(), text.end());
+// Whole or not at all, through the safe writer (no lock: one window writes these).
+std::string whole_text;
+bool whole_file(const platform::store::Bytes&, bool, platform::store::Bytes& out) {
+    out.assign(whole_text.begin(), whole_text.end());
     return true;
 }
 
 }  // namespace
+
+bool write_whole(const std::string& path, const std::string& text) {
+    whole_text = text;
+    return platform::store::replace(path, whole_file, false);
+}
 
 Settings& settings() { return current; }
 
@@ -199,7 +215,7 @@ int take_command_line(int argc, char** argv) {
 void save_settings() {
     std::string path = settings_path();
     if (!remembered || path.empty()) return;
-    if (!make_folders(settings_folder()) || !platform::store::replace(path, settings_file, false))
+    if (!make_folders(settings_folder()) || !write_whole(path, settings_text(current)))
         std::fprintf(stderr, "brin: could not save the settings in %s: %s\n", path.c_str(), std::strerror(errno));
 }
 

@@ -32,6 +32,7 @@ std::int64_t looked_us = -kLookUs;
 long looked_changes = -1;
 bool pending = true;  // a change seen and not shown yet
 std::uint32_t pixels[kWidth * kHeight];
+bool texture_made = false;  // a window was shown this run
 
 // Where the 4:3 picture lies in a w x h area, with black bars for the rest: as large as fits,
 // or with `--scale integer` the largest whole multiple of 640x480 that fits (scaled down to
@@ -89,6 +90,7 @@ void present() {
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, picture, nullptr, &place);
     SDL_RenderPresent(renderer);
+    machine::frame_shown();
 }
 
 // The first window: as it was last left, when that still fits on the desktop, or else the
@@ -132,6 +134,7 @@ bool open_window() {
         close_window();
         return false;
     }
+    texture_made = true;
     SDL_DisplayMode mode{};
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
     SDL_ShowCursor(SDL_DISABLE);
@@ -154,6 +157,7 @@ void close_window() {
 }
 
 bool window_open() { return window != nullptr; }
+bool window_ever_opened() { return texture_made; }
 SDL_Window* picture_window() { return window; }
 
 std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }

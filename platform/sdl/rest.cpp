@@ -124,6 +124,17 @@ void rest_if_idle(bool input) {
     }
 }
 
+// The recording's virtual time against the steady clock since the replay's first poll: a
+// poll ahead of its time waits for it, on the window's events, so that Escape ends it.
+void rest_for_replay() {
+    static const std::int64_t started_us = steady_us() - machine::replayed_us();
+    std::int64_t lead = machine::replayed_us() - (steady_us() - started_us);
+    if (lead <= 0) return;
+    present_if_due(steady_us(), true);
+    std::int64_t rest = frame_pending() ? std::min(lead, frame_due_us() - steady_us()) : lead;
+    if (rest > 0 && wait_for_event(rest)) pump_events();
+}
+
 void note_poll(bool mouse, bool fine_clock) {
     note_mouse_poll(mouse);
     if (fine_clock) fine_clock_read = true;

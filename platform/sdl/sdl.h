@@ -19,8 +19,9 @@ struct Settings {
     int width = 0, height = 0;  // the window's last size; 0: chosen from the desktop
     bool full_screen = false;
     Scale scale = Scale::fill;
-    int volume = 100;   // 0 to 100
-    bool mute = false;  // this run only: never remembered
+    int volume = 100;            // 0 to 100
+    bool mute = false;           // this run only: never remembered
+    std::string record, replay;  // --record FILE, --replay FILE
 };
 Settings& settings();
 // $XDG_CONFIG_HOME/brin/brin.conf; empty when there is no home.
@@ -30,6 +31,19 @@ std::string settings_path();
 int take_command_line(int argc, char** argv);
 // Writes the settings back, atomically; only after take_command_line.
 void save_settings();
+
+// Replaces a file whole or not at all, through the file service.
+bool write_whole(const std::string& path, const std::string& text);
+// Makes the folders of an absolute path that are missing.
+bool make_folders(const std::string& path);
+
+// ---- recordings (record.cpp) ----
+
+// Starts replaying --replay's file, or recording the game for --record and last.brinrec.
+// -1: play on; otherwise the exit status, the reason said.
+int start_recording_or_replay();
+// $XDG_STATE_HOME/brin, or ~/.local/state/brin; empty when there is no home.
+std::string state_folder();
 
 // Microseconds on the monotonic clock.
 std::int64_t steady_us();
@@ -41,6 +55,7 @@ bool open_window();
 void set_icon(SDL_Window* window);
 void close_window();
 bool window_open();
+bool window_ever_opened();
 SDL_Window* picture_window();  // nullptr when closed
 // The screen is shown again when it changed or the window lost its contents, at once after
 // a quiet spell and at most once a display refresh. Screen memory is looked at when
@@ -75,6 +90,8 @@ bool pump_events();
 void send_x_requests();
 // The game polled again: rest until something can have changed, when nothing did.
 void rest_if_idle(bool input);
+// A replay rests until the recording's clock is due, so that it plays at its own pace.
+void rest_for_replay();
 // Every poll: `mouse` as above; `fine_clock`, the game read the clock finer than whole seconds.
 void note_poll(bool mouse, bool fine_clock);
 

@@ -2,7 +2,8 @@
 // brin-sim: the game on the simulator, driven by a script of timed input.
 //
 //   brin-sim [--script FILE] [--out DIR] [--limit SECONDS] [--quantum-us N]
-//            [--start SECONDS] [--no-vga] [--no-mouse]
+//            [--start SECONDS] [--no-vga] [--no-mouse] [--record FILE]
+//   brin-sim --replay FILE [--out DIR] [--script FILE] [--limit SECONDS]
 //
 // Script lines are `TIME COMMAND [ARGS]` (TIME in virtual seconds, never decreasing, a year
 // at most, as is --limit):
@@ -25,6 +26,9 @@
 #include <vector>
 
 #include "brin.h"
+#include "files.h"
+#include "machine.h"
+#include "recording.h"
 #include "sim.h"
 
 namespace {
@@ -37,15 +41,40 @@ struct Settings {
     sim::Options options;
     std::string script;
     std::string out = ".";
+    bool out_given = false, limit_given = false;
+    std::string record, replay;
 };
+
+namespace recording = platform::recording;
 
 std::string out_dir;
 std::FILE* tones_file = nullptr;
 
+constexpr const char* kUsage_text =
+    "usage: brin-sim [--script FILE] [--out DIR] [--limit SECONDS] [--quantum-us N]"
+    " [--start SECONDS] [--no-vga] [--no-mouse] [--record FILE]\n"
+    "       brin-sim --replay FILE [--out DIR] [--script FILE] [--limit SECONDS]\n";
+
+constexpr const char* kHelp =
+    "The game on a simulated machine with a virtual clock, driven by a script of timed input.\n"
+    "\n"
+    "  --script FILE      timed input and shots: lines of TIME COMMAND [ARGS]\n"
+    "  --out DIR          where tones.log, final.png and the shots go (default: here)\n"
+    "  --limit SECONDS    end with status 2 after this much virtual time (default 3600)\n"
+    "  --quantum-us N     the clock advances N microseconds at every poll (default 100)\n"
+    "  --start SECONDS    the time of day the clock starts at, in Unix seconds\n"
+    "  --no-vga           the graphics mode can't be set\n"
+    "  --no-mouse         the mouse can't be opened\n"
+    "  --record FILE      record the run (see docs/recording.md)\n"
+    "  --replay FILE      play a recording again here and check every frame and tone against\n"
+    "                     it: status 0 when all matched, else 1 and the first difference; the\n"
+    "                     data files here must be those it was made with. With --out, writes\n"
+    "                     tones.log, max.pun, final.png and the script's shots there; the\n"
+    "                     script's input is ignored.\n"
+    "  --help             this text\n";
+
 [[noreturn]] void usage(const std::string& message) {
-    std::cerr << "brin-sim: " << message << "\n"
-              << "usage: brin-sim [--script FILE] [--out DIR] [--limit SECONDS] [--quantum-us N]"
-                 " [--start SECONDS] [--no-vga] [--no-mouse]\n";
+    std::cerr << "brin-sim: " << message << "\n" << kUsage_text;
     std::exit(kUsage);
 }
 
@@ -76,11 +105,20 @@ Settings parse_arguments(int argc, char** argv) {
         };
         double number = 0;
         long whole = 0;
-        if (arg == "--script") {
+        if (arg == "--help") {
+            std::cout << kUsage_text << kHelp;
+            std::exit(0);
+        } else if (arg == "--script") {
             s.script = value();
         } else if (arg == "--out") {
             s.out = value();
+            s.out_given = true;
+        } else if (arg == "--record") {
+            s.record = value();
+        } else if (arg == "--replay") {
+            s.replay = value();
         } else if (arg == "--limit") {
+            s.limit_given = true;
             if (!parse_seconds(value(), number) || number <= 0)
                 usage("--limit takes a positive number of seconds, a year at most");
             s.options.limit_seconds = number;
@@ -98,6 +136,7 @@ Settings parse_arguments(int argc, char** argv) {
             usage("unknown argument '" + arg + "'");
         }
     }
+    if (!s.replay.empty() && !s.record.empty()) usage("--replay and --record don't go together");
     return s;
 }
 
@@ -109,11 +148,41 @@ void shot(const std::string& name) {
     if (!ok) std::cerr << "brin-sim: could not write the shot " << name << " into " << out_dir << "\n";
 }
 
+std::string record_path;
+bool replay_keeps_table = false;
+
 void finish() {
+    if (!record_path.empty()) {
+        std::vector<std::uint8_t> bytes = recording::finish_recording();
+        if (!platform::files::write_file(record_path, bytes.data(), bytes.size()))
+            std::cerr << "brin-sim: could not write the recording " << record_path << "\n";
+    }
+    if (out_dir.empty()) return;
     shot("final");
     sim::flush_tones();
     if (tones_file != nullptr) std::fclose(tones_file);
     tones_file = nullptr;
+    std::error_code copied;
+    if (replay_keeps_table)  // the replay's folder is the working one
+        std::filesystem::copy_file(recording::kTable, out_path(recording::kTable),
+                                   std::filesystem::copy_options::overwrite_existing, copied);
+}
+
+[[noreturn]] void refuse(const std::string& file, const std::string& why) {
+    std::cerr << "brin-sim: " << file << ": " << why << "\n";
+    std::exit(1);
+}
+
+// The recording checked against the data here, and the game moved to a folder of its own.
+void prepare_replay(Settings& s) {
+    recording::Loaded r = recording::load(s.replay);
+    if (!r.error.empty()) refuse(s.replay, r.error);
+    std::string here = std::filesystem::current_path().string();
+    if (std::string why = recording::data_differs(r, here); !why.empty()) refuse(s.replay, why);
+    out_dir = s.out_given ? std::filesystem::absolute(s.out).string() : "";
+    replay_keeps_table = s.out_given;
+    if (std::string why = recording::enter_replay_folder(r, here); !why.empty()) refuse(s.replay, why);
+    recording::start_replay(std::move(r), "brin-sim: " + s.replay);
 }
 
 [[noreturn]] void bad_line(const std::string& script, int number, const std::string& message) {
@@ -194,20 +263,33 @@ void load_script(const std::string& path) {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Settings s = parse_arguments(argc, argv);
-    sim::reset(s.options);
-    if (!s.script.empty()) load_script(s.script);
-    out_dir = s.out;
+// The output folder and its tones.log; none for a replay that was given no folder.
+void open_outputs() {
+    if (out_dir.empty()) return;
     std::error_code made;
     std::filesystem::create_directories(out_dir, made);  // an existing folder is no error
     tones_file = std::fopen(out_path("tones.log").c_str(), "w");
     if (tones_file == nullptr) usage("can't write into the output folder " + out_dir);
     sim::stream_tones(
         [](const sim::Tone& t) { std::fprintf(tones_file, "%lld %d\n", static_cast<long long>(t.first), t.second); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Settings s = parse_arguments(argc, argv);
+    if (!s.record.empty()) s.options.frame_us = 16667;  // shown as a 60 Hz display would
+    if (!s.replay.empty() && !s.limit_given) s.options.limit_seconds = kYear;
+    sim::reset(s.options);
+    out_dir = s.out;
+    if (!s.script.empty()) load_script(s.script);
+    if (!s.replay.empty()) prepare_replay(s);
+    open_outputs();
     sim::on_limit([] { std::exit(kOutOfTime); });
+    if (!s.record.empty()) {
+        record_path = s.record;
+        recording::start_recording(platform::machine::now());
+    }
     std::atexit(finish);
     brin::brin_main();
 }

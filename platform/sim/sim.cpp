@@ -25,6 +25,8 @@ std::vector<Tone> tone_log;
 std::function<void(const Tone&)> tone_sink;
 bool ports_recorded = false;
 std::vector<PortAccess> ports;
+std::int64_t next_frame_us = 0;
+long shown_changes = -1;
 
 void default_limit() { throw std::runtime_error("virtual time limit reached"); }
 
@@ -52,11 +54,13 @@ void log_tone(int divisor) {
     }
 }
 
-bool write_bytes(const std::string& path, const unsigned char* data, std::size_t size) {
-    files::File f(std::fopen(path.c_str(), "wb"));
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f.get()) == size;
-    return files::close(f) && ok;
+// What a display would show: the picture when it changed, once a frame.
+void show_frame() {
+    next_frame_us = clock_us + options.frame_us;
+    long changes = machine::screen_changes();
+    if (changes == shown_changes) return;
+    shown_changes = changes;
+    machine::frame_shown();
 }
 
 }  // namespace
@@ -70,6 +74,8 @@ void reset(const Options& o) {
     tone_sink = nullptr;
     ports_recorded = false;
     ports.clear();
+    next_frame_us = 0;
+    shown_changes = -1;
     machine::reset();
 }
 
@@ -130,11 +136,11 @@ bool write_png(const std::string& path) {
 }
 
 bool write_vram(const std::string& path) {
-    return write_bytes(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
+    return files::write_file(path, machine::screen_memory(), std::size_t{machine::kBankSize} * machine::kScreenBanks);
 }
 
 bool write_pal(const std::string& path) {
-    return write_bytes(path, machine::palette_registers(), machine::kPaletteBytes);
+    return files::write_file(path, machine::palette_registers(), machine::kPaletteBytes);
 }
 
 }  // namespace sim
@@ -144,8 +150,10 @@ bool write_pal(const std::string& path) {
 namespace platform::machine {
 
 void poll(Poll) {
-    sim::clock_us += sim::options.quantum_us;
+    // A replay's clock is the recording's, so that shots and tones fall where they fell.
+    sim::clock_us = replaying() ? replayed_us() : sim::clock_us + sim::options.quantum_us;
     sim::run_due();
+    if (sim::options.frame_us > 0 && sim::clock_us >= sim::next_frame_us) sim::show_frame();
     if (sim::clock_us > static_cast<std::int64_t>(sim::options.limit_seconds * 1e6)) sim::limit_handler();
 }
 

@@ -18,6 +18,7 @@ struct Options {
     bool display = true;                      // false: the graphics mode cannot be set
     bool mouse = true;                        // false: the mouse cannot be opened
     double limit_seconds = 3600;              // virtual seconds before on_limit is called
+    int frame_us = 0;  // > 0: a changed picture counts as shown this often, as a display would show it
 };
 
 // A fresh machine: screen memory and palette cleared, nothing queued, clock at the start.

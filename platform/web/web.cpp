@@ -73,6 +73,7 @@ bool present() {
     }
     for (int i = 0; i < kWidth * kHeight; ++i) rgba[i] = colour[shown_screen[i]];
     page_present(rgba);
+    machine::frame_shown();
     return true;
 }
 

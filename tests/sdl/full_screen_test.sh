@@ -84,7 +84,7 @@ play_full_screen() {  # WIDTH HEIGHT
   x0=$(((w - pw) / 2))
   local picture="${pw}x$h+$x0+0"
 
-  export XDG_DATA_HOME=$work/data-$w XDG_CONFIG_HOME=$work/config-$w
+  export XDG_DATA_HOME=$work/data-$w XDG_CONFIG_HOME=$work/config-$w XDG_STATE_HOME=$work/state-$w
   BRIN_EXE="$brin" BRIN_DATA="$data" "$launcher" --fullscreen >"$work/brin.out" 2>"$work/brin.err" &
   local game=$!
   pids+=($game)

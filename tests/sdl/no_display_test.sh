@@ -3,7 +3,7 @@
 # Where no window can be opened, brin says it needs the graphics mode and ends with status 0.
 # --help and --version need no display; a wrong option is named, with the usage, status 2.
 #   no_display_test.sh BRIN
-nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_CONFIG_HOME=/nonexistent "$@"; }
+nodisplay() { env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER XDG_CONFIG_HOME=/nonexistent XDG_STATE_HOME=/nonexistent "$@"; }
 out=$(nodisplay "$1" 2>/dev/null)
 status=$?
 echo "status $status, said \"$out\""
