@@ -83,14 +83,6 @@ void button_event(const SDL_MouseButtonEvent& b) {
 
 // ---- events ----
 
-// A click can be quicker than a pass of the game: once a button changes, the mouse's events
-// after it wait until the game has polled the mouse, or for a while if it doesn't (outside
-// a level a click is not looked at). Keys and window events go on meanwhile.
-constexpr std::int64_t kClickHoldUs = 250000;
-bool click_unseen = false;
-std::int64_t click_us = 0;
-bool mouse_polled = false;
-
 void window_event(const SDL_WindowEvent& w) {
     switch (w.event) {
     case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -99,7 +91,7 @@ void window_event(const SDL_WindowEvent& w) {
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_RESTORED:
-        window_needs_redraw();
+        machine::redraw();
         break;
     default:
         break;
@@ -123,8 +115,7 @@ void take_event(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         button_event(e.button);
-        click_unseen = true;
-        click_us = steady_us();
+        machine::button_changed();
         break;
     case SDL_WINDOWEVENT:
         window_event(e.window);
@@ -136,9 +127,9 @@ void take_event(const SDL_Event& e) {
 
 namespace {
 
+// Keys and window events go on while the mouse's events wait.
 bool next_event(SDL_Event& e) {
-    Uint32 last = click_unseen && steady_us() - click_us < kClickHoldUs ? SDL_MOUSEMOTION - 1 : SDL_LASTEVENT;
-    if (last == SDL_LASTEVENT) click_unseen = false;
+    Uint32 last = machine::mouse_held() ? SDL_MOUSEMOTION - 1 : SDL_LASTEVENT;
     return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, last) == 1;
 }
 
@@ -152,14 +143,6 @@ bool take_events() {
         take_event(e);
     }
     return any;
-}
-
-bool click_waiting() { return click_unseen; }
-
-// The game reads the mouse right after a mouse poll: by the next poll it has seen it.
-void note_mouse_poll(bool mouse) {
-    if (mouse_polled) click_unseen = false;
-    mouse_polled = mouse;
 }
 
 bool quit_requested() { return quit_asked; }

@@ -50,25 +50,45 @@ export function frameHash(rgba) {
   return h;
 }
 
-// Installed in the page ahead of its scripts: a clock the test can speed up (the game reads
-// Date.now and performance.now), a record of every frame drawn and of the speaker's sound.
-function instrument(hashSource) {
+// Installed in the page ahead of its scripts: the clock the game reads (performance.now, and
+// Date.now once to set it to the time of day), a record of every frame drawn, when, and of
+// the speaker's sound.
+//
+// The clock runs at `speed` times real time, or, at speed 0 (held), moves only with the game:
+// a microsecond at every reading, and by the length of every timer of 20 ms or less (the
+// game's rests to the next centisecond or frame), which then fires at once. A longer rest,
+// to the next second as in a level, waits in real time and leaves the clock where it was:
+// a level's countdown stands still while the test plays it, however busy the machine is.
+function instrument(hashSource, { startMs, speed: startSpeed }) {
   const realNow = performance.now.bind(performance);
-  const dateOffset = Date.now() - realNow();
-  let speed = 1, realBase = realNow(), base = realBase;
-  const now = () => base + (realNow() - realBase) * speed;
-  performance.now = now;
-  Date.now = () => Math.floor(dateOffset + now());
+  const realSetTimeout = window.setTimeout.bind(window);
+  const kStepMs = 0.001, kRestMovesMs = 20;
+  let speed = startSpeed, realBase = realNow(), base = realBase;
+  const peek = () => (speed > 0 ? base + (realNow() - realBase) * speed : base);
+  const read = () => (speed > 0 ? peek() : (base += kStepMs));
+  const dateOffset = (startMs ?? Date.now()) - base;
+  performance.now = read;
+  Date.now = () => dateOffset + read();
+  window.setTimeout = (f, ms = 0, ...args) => {
+    if (speed === 0 && ms <= kRestMovesMs) {
+      base += ms;
+      ms = 0;
+    }
+    return realSetTimeout(f, ms, ...args);
+  };
   window.__speed = (k) => {
-    base = now();
+    base = peek();
     realBase = realNow();
     speed = k;
   };
+  window.__dateOffset = dateOffset;
   const hash = eval(`(${hashSource})`);
   window.__frames = [];
+  window.__frameTimes = [];
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
     window.__frames.push(hash(image.data));
+    window.__frameTimes.push(peek());
     return put.call(this, image, ...rest);
   };
   window.__audio = [];
@@ -82,8 +102,9 @@ function instrument(hashSource) {
 }
 
 // Chromium with a fresh profile, and the site served. `autoplay`: the page may sound without
-// a gesture, so the game starts without its start screen.
-export async function launch(site, { autoplay = true } = {}) {
+// a gesture, so the game starts without its start screen. `speed`: the pages' clocks start
+// held (0) or running at that pace.
+export async function launch(site, { autoplay = true, speed = 0 } = {}) {
   const server = await serve(site);
   const profile = mkdtempSync(join(tmpdir(), 'brin-chromium-'));
   const args = [...kChromiumFlags, `--user-data-dir=${profile}`];
@@ -95,12 +116,13 @@ export async function launch(site, { autoplay = true } = {}) {
     url: server.url,
     pid: browser.process().pid,
     errors,
-    async page() {
+    // A page whose clock reads `startMs` (the time of day in ms) when it is created.
+    async page({ startMs } = {}) {
       const page = await browser.newPage();
       pages.push(page);
       await page.setViewport({ width: 800, height: 640 });
       page.on('pageerror', (e) => errors.push(e.message));
-      await page.evaluateOnNewDocument(instrument, frameHash.toString());
+      await page.evaluateOnNewDocument(instrument, frameHash.toString(), { startMs, speed });
       return page;
     },
     // What the pages show, to see why a test failed.
@@ -237,12 +259,10 @@ export function sameRegion(a, b, width, height) {
   return true;
 }
 
-// Plays fast to the first level's picture with its grid (`grid`, as brin-sim shows it), then
-// at the clock's own pace until it is shuffled and lit; resolves to the board then.
+// Plays to the first level's picture with its grid (`grid`, as brin-sim shows it), and until it
+// is shuffled and lit; resolves to the board then.
 export async function startLevel(page, grid) {
-  await speed(page, 10);
   await waitForFrame(page, frameHash(grid), "the first level's picture with its grid");
-  await speed(page, 1);
   return waitFor(async () => {
     const b = await boardNow(page, grid);
     return b && changedCells(b, [...b.keys()]).length > 0 && b;
