@@ -54,28 +54,41 @@ export function frameHash(rgba) {
 // Date.now once to set it to the time of day), a record of every frame drawn, when, and of
 // the speaker's sound.
 //
-// The clock runs at `speed` times real time, or, at speed 0 (held), moves only with the game:
-// a microsecond at every reading, and by the length of every timer of 20 ms or less (the
-// game's rests to the next centisecond or frame), which then fires at once. A longer rest,
-// to the next second as in a level, waits in real time and leaves the clock where it was:
-// a level's countdown stands still while the test plays it, however busy the machine is.
+// The clock runs at `speed` times real time, or, at speed 0 (held), by brin-sim's rule: every
+// reading moves it on by a fixed step, so the game's pace is its own work's. The game's rests
+// to the next centisecond or frame (timers of 20 ms or less) then end at once; a longer rest,
+// to the next second as in a level, waits in real time for input. A level's countdown stands
+// still while the test plays it, however busy the machine is. Held, the clock does not move
+// before the first frame: the game starts at `startMs`, however long the page took to load.
 function instrument(hashSource, { startMs, speed: startSpeed }) {
   const realNow = performance.now.bind(performance);
   const realSetTimeout = window.setTimeout.bind(window);
-  const kStepMs = 0.001, kRestMovesMs = 20;
+  const realClearTimeout = window.clearTimeout.bind(window);
+  const kStepMs = 0.1, kShortRestMs = 20;
   let speed = startSpeed, realBase = realNow(), base = realBase;
+  let moving = speed > 0;
   const peek = () => (speed > 0 ? base + (realNow() - realBase) * speed : base);
-  const read = () => (speed > 0 ? peek() : (base += kStepMs));
+  const read = () => (speed > 0 || !moving ? peek() : (base += kStepMs));
   const dateOffset = (startMs ?? Date.now()) - base;
   performance.now = read;
   Date.now = () => dateOffset + read();
-  window.setTimeout = (f, ms = 0, ...args) => {
-    if (speed === 0 && ms <= kRestMovesMs) {
-      base += ms;
-      ms = 0;
-    }
-    return realSetTimeout(f, ms, ...args);
+  // A short rest ends at the next turn of the page's event loop: a zero timer would wait 4 ms.
+  const soon = new Map();
+  let soonId = 0;
+  const channel = new MessageChannel();
+  channel.port1.onmessage = (e) => {
+    const f = soon.get(e.data);
+    soon.delete(e.data);
+    if (f) f();
   };
+  window.setTimeout = (f, ms = 0, ...args) => {
+    if (speed > 0 || !moving || ms > kShortRestMs || typeof f !== 'function') return realSetTimeout(f, ms, ...args);
+    const id = `soon${++soonId}`;
+    soon.set(id, () => f(...args));
+    channel.port2.postMessage(id);
+    return id;
+  };
+  window.clearTimeout = (id) => (soon.delete(id) ? undefined : realClearTimeout(id));
   window.__speed = (k) => {
     base = peek();
     realBase = realNow();
@@ -89,6 +102,7 @@ function instrument(hashSource, { startMs, speed: startSpeed }) {
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
     window.__frames.push(hash(image.data));
     window.__frameTimes.push(peek());
+    moving = true;
     return put.call(this, image, ...rest);
   };
   window.__audio = [];
@@ -161,14 +175,14 @@ export async function canvasPixels(page) {
 }
 
 // Screens brin-sim shows playing `script` in a folder with the game's data (and `maxPun`,
-// when given), by shot name, as RGBA bytes.
-export function simScreens(sim, data, script, maxPun) {
+// when given), with `args` besides, by shot name, as RGBA bytes.
+export function simScreens(sim, data, script, maxPun, args = []) {
   const dir = mkdtempSync(join(tmpdir(), 'brin-sim-'));
   try {
     for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) copyFileSync(join(data, f), join(dir, f));
     if (maxPun) writeFileSync(join(dir, 'max.pun'), maxPun);
     writeFileSync(join(dir, 'script'), script.map((line) => line.join(' ')).join('\n') + '\n');
-    execFileSync(resolve(sim), ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
+    execFileSync(resolve(sim), ['--script', 'script', ...args], { cwd: dir, stdio: 'ignore' });
     const screens = {};
     for (const [, command, name] of script) {
       if (command !== 'shot') continue;

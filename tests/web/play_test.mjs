@@ -3,8 +3,12 @@
 //   node play_test.mjs CASE SITE BRIN_SIM DATA
 // CASE: title (the start screen, the title, its fanfare), level (the first level's picture,
 // a swap by keys and one by mouse, the help page, Escape and the end screen), scores (a
-// level solved, the name typed, the table kept across a reload).
+// level solved, the name typed, the table kept across a reload), shuffle (games begun at two
+// times of day deal two shuffles, each brin-sim's at the same time).
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import {
+  board,
   boardNow,
   canvasPixels,
   changedCells,
@@ -116,6 +120,24 @@ const cases = {
     const drawn = (await frames(page)).length;
     await page.click('#again');
     await waitFor(async () => (await frames(page)).length > drawn, 'a new game after "play again"');
+  },
+
+  // The page's clock starts held at each time of day, as brin-sim's does; with the table the
+  // page ships, both reach the shuffle at the same reading.
+  async shuffle(browser, screens) {
+    const shipped = readFileSync(join(data, 'max.pun'));
+    const dealt = [];
+    for (const startS of [1000000000, 1000000007]) {
+      const page = await browser.page({ startMs: startS * 1000 });
+      await page.goto(browser.url);
+      const shown = (await startLevel(page, screens.grid)).join();
+      await page.close();
+      const script = [['21.5', 'shot', 'level'], ['22', 'end']];
+      const bySim = board(simScreens(sim, data, script, shipped, ['--start', `${startS}`]).level, screens.grid).join();
+      check(shown === bySim, `begun at ${startS} s the page dealt ${shown}, brin-sim ${bySim}`);
+      dealt.push(shown);
+    }
+    check(dealt[0] !== dealt[1], `games begun at two times dealt the same ${dealt[0]}`);
   },
 
   async scores(browser, screens) {
