@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "keymap.h"
+#include "keys.h"
 #include "machine.h"
 #include "platform.h"
 #include "sdl.h"
@@ -36,7 +36,7 @@ void key_event(const SDL_KeyboardEvent& key) {
         enter_taken = down;
         return;
     }
-    int n = key_number(key.keysym.scancode);
+    int n = platform::number_of_usage(key.keysym.scancode);  // SDL's scancodes are HID usages
     if (n == 0) return;
     if (down) {
         held[n] = true;

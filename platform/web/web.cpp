@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "keymap.h"
+#include "keys.h"
 #include "machine.h"
 #include "sound.h"
 
@@ -55,7 +55,8 @@ bool take_devices() {
 }
 
 void give_key_numbers() {
-    for (const CodeNumber& k : kCodeNumbers) page_key_number(k.code.data(), static_cast<int>(k.code.size()), k.number);
+    for (const platform::Key& k : platform::kKeys)
+        if (!k.code.empty()) page_key_number(k.code.data(), static_cast<int>(k.code.size()), k.number);
 }
 
 }  // namespace
