@@ -16,14 +16,16 @@
 
 #include <cstdint>
 
+#include "vga/vga_sizes.h"
+
 namespace platform::machine {
 
-constexpr int kBankSize = 65536;
-constexpr int kBanks = 8;  // 0-4 hold the picture and its margin rows
-constexpr int kScreenBanks = 5;
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-constexpr int kPaletteBytes = 768;  // 256 registers of red, green and blue
+constexpr int kBankSize = vga::kBankBytes;
+constexpr int kBanks = vga::kBanks;
+constexpr int kScreenBanks = vga::kScreenBanks;
+constexpr int kWidth = vga::kWidth;
+constexpr int kHeight = vga::kHeight;
+constexpr int kPaletteBytes = vga::kPaletteBytes;
 
 // ---- offered by machine.cpp ----
 
