@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The browser edition's figures: its sizes gzipped, the first frame after navigation on
-// localhost, and the CPU of all Chromium's processes while a level waits for the player,
-// against a blank page with a 100 Hz timer (the browser's own floor) in the same run.
+// localhost, the CPU of all Chromium's processes while a level waits for the player against
+// a blank page (with a 100 Hz timer, and without) in the same run, each countdown step's
+// time from its second to the canvas, and a key's from its keydown event to the next frame,
+// all on the page's own clock.
 //   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
 import { existsSync, readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
-import { launch, simScreens, startLevel, waitFor } from '../tests/web/brin.mjs';
+import { launch, simScreens, speed, startLevel, waitFor } from '../tests/web/brin.mjs';
 
 const [, , site, sim, data, seconds = '20'] = process.argv;
 const kTicks = 100;  // clock ticks a second in /proc
@@ -52,6 +54,40 @@ function cpuTicks(root) {
 
 // The share of a core all Chromium's processes used over the next `seconds`: those that ended
 // meanwhile are not counted, those that began are counted whole.
+function percentile(sorted, p) {
+  return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
+}
+
+function spread(what, ms) {
+  ms.sort((a, b) => a - b);
+  console.log(`  ${what.padEnd(34)} median ${percentile(ms, 50).toFixed(1)} ms, 95th percentile ` +
+              `${percentile(ms, 95).toFixed(1)} ms (${ms.length})`);
+}
+
+// The frames drawn since `from` of the page's clock: the countdown's steps, in a level left
+// alone. Each is late by its distance past the second of the game's clock (the page's,
+// offset once to the time of day).
+async function countdownSteps(page, from) {
+  const { times, offset } = await page.evaluate(() => ({ times: window.__frameTimes, offset: window.__dateOffset }));
+  spread('countdown step to canvas', times.filter((t) => t >= from).map((t) => (((offset + t) % 1000) + 1000) % 1000));
+}
+
+// Arrow keys, each after a quiet spell, from the keydown event to the next frame drawn.
+async function keysToCanvas(page, presses) {
+  await page.evaluate(() => {
+    window.__keyTimes = [];
+    window.addEventListener('keydown', (e) => window.__keyTimes.push(e.timeStamp), true);
+  });
+  for (let i = 0; i < presses; ++i) {
+    await page.keyboard.press(i % 2 ? 'ArrowLeft' : 'ArrowRight');
+    await new Promise((resolve) => setTimeout(resolve, 300));
+  }
+  const ms = await page.evaluate(() =>
+    window.__keyTimes.map((k) => window.__frameTimes.find((t) => t > k) - k).filter((d) => d >= 0),
+  );
+  spread('key to canvas', ms);
+}
+
 async function cpuOver(pid, what) {
   const before = cpuTicks(pid);
   const t0 = performance.now();
@@ -84,7 +120,7 @@ async function firstFrames(browser, runs) {
 }
 
 sizes();
-const browser = await launch(site);
+const browser = await launch(site, { speed: 1 });
 try {
   await firstFrames(browser, 7);
 
@@ -92,8 +128,14 @@ try {
   const grid = simScreens(sim, data, [['16.2', 'shot', 'grid'], ['17', 'end']]).grid;
   const game = await browser.page();
   await game.goto(browser.url);
+  await speed(game, 10);
   await startLevel(game, grid);
+  await speed(game, 1);
+  const idleFrom = await game.evaluate(() => performance.now());
   await cpuOver(browser.pid, 'brin idle in a level');
+  console.log('on the page\'s clock:');
+  await countdownSteps(game, idleFrom);
+  await keysToCanvas(game, 30);
   await game.close();
 
   const blank = await browser.page();

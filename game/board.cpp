@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The board: which piece stands in which cell, and the screen pixels moved with it.
-#include <cstdlib>
+#include <cstdint>
 #include <utility>
 
 #include "brin.h"
@@ -47,12 +47,48 @@ void mueve_marco(int& x, int& y, int c, int colour) {
 int celda_x(int c) { return kAncho * (c % 4); }
 int celda_y(int c) { return kAlto * (c / 4); }
 
-// rand's low 16 bits divided into n + 1 equal ranges; the few top values that would give
-// n + 1 are drawn again.
+namespace {
+
+// An additive feedback generator over 31 words, each new one the sum of those 31 and 3 back.
+constexpr int kWords = 31;
+constexpr int kLag = 3;
+std::uint32_t words[kWords];
+int front = kLag, rear = 0;
+bool seeded = false;
+
+}  // namespace
+
+void srandom(unsigned seed) {
+    auto word = static_cast<std::int32_t>(seed == 0 ? 1 : seed);
+    words[0] = static_cast<std::uint32_t>(word);
+    for (int i = 1; i < kWords; ++i) {
+        // 16807 * word modulo 2^31 - 1, without overflowing 32 bits
+        std::int32_t hi = word / 127773, lo = word % 127773;
+        word = 16807 * lo - 2836 * hi;
+        if (word < 0) word += 2147483647;
+        words[i] = static_cast<std::uint32_t>(word);
+    }
+    front = kLag;
+    rear = 0;
+    seeded = true;
+    for (int i = 0; i < 10 * kWords; ++i) random();
+}
+
+long random() {
+    if (!seeded) srandom(1);  // as the C library starts
+    words[front] += words[rear];
+    long value = words[front] >> 1;
+    front = (front + 1) % kWords;
+    rear = (rear + 1) % kWords;
+    return value;
+}
+
+// rand's low 16 bits (random's, in the C library the game was written for) divided into
+// n + 1 equal ranges; the few top values that would give n + 1 are drawn again.
 int rnd(int n) {
     int d = 65535 / (n + 1);
     for (;;) {
-        int r = std::rand() & 0xFFFF;
+        int r = static_cast<int>(random() & 0xFFFF);
         if (r / d <= n) return r / d;
     }
 }

@@ -42,6 +42,10 @@ extern int cuadro[20];  // the piece shown in each cell
 extern int z1, zz1;     // where the cursor frame was last drawn
 extern int z2, zz2;     // where the mark frame was last drawn
 
+// The C library's generator as the game was written for it (glibc's random and srandom),
+// the same on every platform: a clock reading deals the same shuffle everywhere.
+void srandom(unsigned seed);
+long random();
 int rnd(int n);
 void desordena(int k);
 void mover(int a, int b);

@@ -23,8 +23,8 @@ constexpr Imagen kFinal{88, 62, 244, 36};
 void pega(const Imagen& i, int x, int y) { putz(0, x, y, i.x, i.y, i.w, i.h); }
 
 void arranca() {
-    mode(10);
-    if (dmode() != 10) {
+    mode(kGraphicsMode);
+    if (dmode() != kGraphicsMode) {
         std::printf("NECESITA SVGA VESA");
         std::exit(0);
     }

@@ -143,7 +143,7 @@ bool juega() {
     for (;;) {
         // Escape read in the previous pass ends the program.
         if (t == kEscape) {
-            mode(2);
+            mode(kTextMode);
             std::exit(0);
         }
         int k = inkey2();

@@ -51,7 +51,7 @@ void leave_graphics() {
 void horizontal(int x1, int x2, int y) {
     if (x1 > x2) std::swap(x1, x2);
     x1 = std::max(x1, 0);
-    x2 = std::min(x2, 639);
+    x2 = std::min(x2, vga::kRight);
     if (x1 > x2) return;
     int n = x2 - x1 + 1;
     unsigned start = offset_of(x1, y);
@@ -67,7 +67,7 @@ void horizontal(int x1, int x2, int y) {
 void vertical(int x, int y1, int y2) {
     if (y1 > y2) std::swap(y1, y2);
     y1 = std::max(y1, 0);
-    y2 = std::min(y2, 479);
+    y2 = std::min(y2, vga::kBottom);
     for (int y = y1; y <= y2; ++y) plot(x, y);
 }
 
@@ -111,7 +111,7 @@ void general(int x1, int y1, int x2, int y2) {
 }  // namespace
 
 void mode(int n) {
-    if (n == 10)
+    if (n == kGraphicsMode)
         enter_graphics();
     else
         leave_graphics();
@@ -192,10 +192,10 @@ void clear(int colour) {
 void bar(int x1, int y1, int x2, int y2) {
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    x1 = std::clamp(x1, 0, 639);
-    x2 = std::clamp(x2, 0, 639);
-    y1 = std::clamp(y1, 0, 479);
-    y2 = std::clamp(y2, 0, 479);
+    x1 = std::clamp(x1, 0, vga::kRight);
+    x2 = std::clamp(x2, 0, vga::kRight);
+    y1 = std::clamp(y1, 0, vga::kBottom);
+    y2 = std::clamp(y2, 0, vga::kBottom);
     for (int y = y1; y <= y2; ++y) fill_run(offset_of(x1, y), static_cast<unsigned char>(INK), x2 - x1 + 1);
 }
 

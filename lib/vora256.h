@@ -11,14 +11,19 @@
 #include <ctime>
 #include <vector>
 
+#include "vga_sizes.h"
+
 namespace vora256 {
 
 // ---- sizes the library's areas share ----
 
-constexpr int kPitch = 640;         // bytes from one screen row to the next
-constexpr int kBankBytes = 65536;   // the window, and each bank of screen memory
-constexpr int kPictureBanks = 5;    // banks 0-4 hold the picture and its margin rows
-constexpr int kPaletteBytes = 768;  // 256 red-green-blue triples
+constexpr int kPitch = vga::kWidth;  // bytes from one screen row to the next
+constexpr int kBankBytes = vga::kBankBytes;
+constexpr int kPictureBanks = vga::kScreenBanks;
+constexpr int kPaletteBytes = vga::kPaletteBytes;
+// The modes of `mode`: 640x480 in 256 colours, and text.
+constexpr int kGraphicsMode = 10;
+constexpr int kTextMode = 2;
 constexpr int kPalBytes = 769;      // those and the spare byte that pictures and blocks carry
 constexpr int kBlockSlots = 16;
 constexpr int kBlockHeader = 4;     // a block's width and height, 16-bit little-endian

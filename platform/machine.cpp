@@ -30,7 +30,6 @@ unsigned char* window = nullptr;
 int mapped_page = 0;
 
 int current_mode = TEXT;
-bool keyboard_raw = false;
 bool line_reading = false;
 unsigned char registers[machine::kPaletteBytes];
 long palette_load_count = 0;
@@ -42,7 +41,7 @@ struct Mouse {
     bool open = false;
     int device_x = 0, device_y = 0, device_buttons = 0;
     int x = 0, y = 0, buttons = 0;
-    int xmin = 0, xmax = 639, ymin = 0, ymax = 479;
+    int xmin = 0, xmax = vga::kRight, ymin = 0, ymax = vga::kBottom;
 } rat;
 
 // Timer channel 2 and the speaker gate of port 0x61.
@@ -204,12 +203,9 @@ int mouse_getx() { return rat.x; }
 int mouse_gety() { return rat.y; }
 int mouse_getbutton() { return rat.buttons; }
 
-int keyboard_init() {
-    keyboard_raw = true;
-    return 0;
-}
+int keyboard_init() { return 0; }
 
-void keyboard_close() { keyboard_raw = false; }
+void keyboard_close() {}
 
 void line_input(bool reading) { line_reading = reading; }
 
@@ -314,17 +310,12 @@ std::uint32_t rgb_of(unsigned char index) {
     return std::uint32_t{level8(c[0])} << 16 | std::uint32_t{level8(c[1])} << 8 | level8(c[2]);
 }
 
-bool graphics_on() { return current_mode == G640x480x256; }
-bool keyboard_on() { return keyboard_raw; }
-int sounding_divisor() { return speaker_state.sounding; }
-
 void push_key(std::uint8_t byte) {
     if (recording::on && !recording::take_key(byte)) return;
     keys.push_back(byte);
 }
 bool key_waiting() { return !keys.empty(); }
 bool line_being_read() { return line_reading; }
-void drop_keys() { keys.clear(); }
 
 void mouse_device(int x, int y, int buttons) {
     if (recording::on && recording::replaying()) return;
@@ -343,7 +334,6 @@ void reset() {
     for (long& count : bank_change_count) ++count;
     mapped_page = 0;
     current_mode = TEXT;
-    keyboard_raw = false;
     line_reading = false;
     currentcontext = {};
     keys.clear();

@@ -16,14 +16,16 @@
 
 #include <cstdint>
 
+#include "vga/vga_sizes.h"
+
 namespace platform::machine {
 
-constexpr int kBankSize = 65536;
-constexpr int kBanks = 8;  // 0-4 hold the picture and its margin rows
-constexpr int kScreenBanks = 5;
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-constexpr int kPaletteBytes = 768;  // 256 registers of red, green and blue
+constexpr int kBankSize = vga::kBankBytes;
+constexpr int kBanks = vga::kBanks;
+constexpr int kScreenBanks = vga::kScreenBanks;
+constexpr int kWidth = vga::kWidth;
+constexpr int kHeight = vga::kHeight;
+constexpr int kPaletteBytes = vga::kPaletteBytes;
 
 // ---- offered by machine.cpp ----
 
@@ -45,15 +47,10 @@ inline std::uint8_t level8(unsigned char level6) { return static_cast<std::uint8
 // The colour a pixel shows, as 0xRRGGBB.
 std::uint32_t rgb_of(unsigned char index);
 
-bool graphics_on();
-bool keyboard_on();
-int sounding_divisor();  // 0 when silent
-
 // Key bytes waiting on "standard input", oldest first: a console key number (1-127) for a
 // press, the same with bit 7 set for a release.
 void push_key(std::uint8_t byte);
 bool key_waiting();
-void drop_keys();
 constexpr std::uint8_t kEnterKey = 28;
 // Whether the library is reading a line of text (platform::line_input). A request to quit
 // then ends the line with an Enter, and takes effect at the first poll after the line.
@@ -77,7 +74,49 @@ bool replaying();
 // The virtual time of the poll being replayed, in microseconds since the recording began.
 std::int64_t replayed_us();
 
-// ---- implemented by each back-end ----
+// ---- offered by pacing.cpp to the back-ends that run in real time (the window, the browser) ----
+//
+// The pacing implements poll() and now() for them. At each poll it calls take_input(), shows
+// a frame when one is due and rests when the game is only waiting, by these rules:
+// - Screen memory is looked at through screen_changes(), no more than once a millisecond
+//   and always before a rest. A change after a quiet spell is shown at once, a stream of
+//   them (a fade) once a display refresh; present_frame() turns the palette registers and
+//   screen memory into pixels and hands them to show(). Nothing else shows a frame.
+// - A poll without input, in the same centisecond of now() as the poll before, more than a
+//   millisecond after the last input, is the game spinning on the clock: it rests until the
+//   next centisecond, the next frame due or the next input. Once such a rest brought
+//   nothing new while the game read only whole seconds (time, as in a level), the next rest
+//   lasts to the next second.
+// - A game busy for longer than a display refresh rests for 0 (a browser must get its turn).
+// - Once a mouse button changed, the mouse's events after it wait (mouse_held) until the
+//   game has polled the mouse, or 250 ms if it doesn't; keys go on meanwhile. Rests then
+//   last at most a millisecond.
+
+// Microseconds on the steady clock, which setting the time of day does not move.
+std::int64_t steady_us();
+// The display opened, refreshing every `frame_us`: the whole picture is shown at the next
+// poll. Closed: polls do nothing until it opens again.
+void display_opened(std::int64_t frame_us);
+void display_closed();
+// The shown picture was lost (a window exposed or resized): show it again when due.
+void redraw();
+// Whether the mouse's events wait for the game to see a button change; a back-end calls
+// button_changed() when it passes one to mouse_device.
+bool mouse_held();
+void button_changed();
+
+// ---- implemented by a back-end that runs in real time, for the pacing ----
+
+// Takes in what came since the last poll: keys (push_key), the mouse (mouse_device, not
+// while mouse_held()), a request to quit. True when any input came.
+bool take_input();
+// Rests at most `us` (0: only lets the system have its turn), less when input comes, and
+// takes that in; true when it did.
+bool rest(std::int64_t us);
+// Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory order.
+void show(const std::uint32_t* pixels);
+
+// ---- implemented by each back-end (poll and now by the pacing for the real-time ones) ----
 
 // `clock` is a reading to the microsecond (gettimeofday), `seconds` one of whole seconds (time).
 enum class Poll { clock, seconds, keys, mouse };

@@ -55,11 +55,21 @@ protected:
     std::vector<unsigned char> original;
 };
 
+// The game's generator against the C library's own (glibc here): the same numbers from the
+// same seed, whichever C library the game is built with.
+TEST(Rnd, DrawsGlibcsNumbersFromEachSeed) {
+    for (unsigned seed : {0u, 1u, 77u, 409599u, 0x80000000u, 0xFFFFFFFFu}) {
+        ::srandom(seed);
+        brin::srandom(seed);
+        for (int i = 0; i < 1000; ++i) ASSERT_EQ(brin::random(), ::random()) << "seed " << seed << " draw " << i;
+    }
+}
+
 TEST(Rnd, DrawsAgainOnlyForTheTopValuesAndStaysInRange) {
-    std::srand(77);
+    ::srandom(77);
     std::vector<int> draws(20000);
-    for (int& r : draws) r = std::rand() & 0xFFFF;
-    std::srand(77);
+    for (int& r : draws) r = static_cast<int>(::random() & 0xFFFF);
+    brin::srandom(77);
     std::vector<int> seen(20, 0);
     std::size_t next = 0;
     for (int i = 0; i < 5000; ++i) {
@@ -72,7 +82,7 @@ TEST(Rnd, DrawsAgainOnlyForTheTopValuesAndStaysInRange) {
 }
 
 TEST_F(Board, ShuffleAndSwapsKeepAPermutationWithThePixelsOfEachPiece) {
-    std::srand(5);
+    brin::srandom(5);
     brin::desordena(10);
     mouses(brin::xm, brin::ym, 2);  // as a level does once its shuffle is done
     std::vector<int> sorted(brin::cuadro, brin::cuadro + 20);
@@ -91,7 +101,7 @@ TEST_F(Board, ShuffleAndSwapsKeepAPermutationWithThePixelsOfEachPiece) {
 }
 
 TEST_F(Board, ShuffleTonesLengthenByGroupsOfFour) {
-    std::srand(9);
+    brin::srandom(9);
     std::int64_t start = sim::now_us();
     brin::desordena(10);
     // (0 + 4 + 8 + 12 + 16) x 4 centiseconds of tones or rests, give or take the clock's steps.

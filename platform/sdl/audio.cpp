@@ -12,11 +12,14 @@
 #include <atomic>
 #include <cmath>
 
+#include "machine.h"
 #include "sdl.h"
 #include "sound.h"
 
 namespace sdl {
 namespace {
+
+namespace machine = platform::machine;
 
 namespace sound = platform::sound;
 
@@ -49,7 +52,7 @@ void fill_audio(void*, Uint8* stream, int bytes) {
     auto* out = reinterpret_cast<float*>(stream);
     int n = bytes / static_cast<int>(sizeof(float));
     double block_us = n * 1e6 / voice.rate;
-    auto now_us = static_cast<double>(steady_us());
+    auto now_us = static_cast<double>(machine::steady_us());
     if (!blocks_timed) {
         // The tone that opened the device starts in the first block, whole.
         unsigned first = ring_out.load(std::memory_order_relaxed);
@@ -137,7 +140,7 @@ void open_audio() {
     wanted.callback = fill_audio;
     audio_usable = open_device();  // no sound card: the game plays silent
     if (audio_usable) SDL_PauseAudioDevice(audio, 0);
-    silent_since_us = steady_us();
+    silent_since_us = machine::steady_us();
 }
 
 void close_audio() {
@@ -152,7 +155,7 @@ void rest_audio_if_silent(std::int64_t now_us) {
 void queue_speaker(int divisor) {
     if (!audio_usable) return;
     bool audible = sound::pitch_of(divisor) > 0;
-    silent_since_us = audible ? 0 : steady_us();
+    silent_since_us = audible ? 0 : machine::steady_us();
     bool opening = audio == 0;
     if (opening && (!audible || !open_device())) return;
     latest_divisor.store(divisor);
@@ -161,7 +164,7 @@ void queue_speaker(int divisor) {
         ring_overflowed.store(true);
         return;
     }
-    ring[next % kRing] = {steady_us(), divisor};
+    ring[next % kRing] = {machine::steady_us(), divisor};
     ring_in.store(next + 1, std::memory_order_release);
     if (opening) SDL_PauseAudioDevice(audio, 0);  // its first block starts with this tone
 }

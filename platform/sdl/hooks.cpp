@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The window back-end's hooks into the shared machine: every clock read, key poll and mouse
-// poll takes in the window's events, shows a frame when one is due and rests when the game
-// is only spinning on the clock; the display opens the window and the sound.
+// The window back-end's hooks into the shared machine: every poll takes in the window's
+// events and the requests to quit; the display opens the window and the sound.
 #include <signal.h>
 #include <sys/time.h>
 #include <time.h>
@@ -17,12 +16,6 @@
 #include "sdl.h"
 
 namespace sdl {
-
-std::int64_t steady_us() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
-}
 
 namespace {
 
@@ -62,12 +55,6 @@ void end_game_or_line() {
     platform::machine::push_key(platform::machine::kEnterKey | 0x80);
 }
 
-std::int64_t wall_us() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
-}
-
 // Without a display SDL falls back on drivers that show nothing; only a test asks for those.
 bool invisible_driver() {
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -80,27 +67,13 @@ bool invisible_driver() {
 
 namespace platform::machine {
 
-void poll(Poll what) {
+bool take_input() {
     if (sdl::quit_signalled != 0) sdl::request_quit();
-    if (!sdl::window_open()) return;
-    sdl::note_poll(what == Poll::mouse, what == Poll::clock);
     bool input = sdl::pump_events();
     // Only here, never while the game writes a file, does a request to end take effect.
     if (sdl::quit_requested()) sdl::end_game_or_line();
-    sdl::present_if_due(sdl::steady_us(), false);
-    sdl::rest_audio_if_silent(sdl::steady_us());
-    if (replaying())
-        sdl::rest_for_replay();
-    else
-        sdl::rest_if_idle(input);
-}
-
-// The monotonic clock, set to the time of day once: setting the system's clock while the
-// game runs moves neither its countdown nor its pauses.
-timeval now() {
-    static const std::int64_t wall_minus_steady_us = sdl::wall_us() - sdl::steady_us();
-    std::int64_t us = sdl::steady_us() + wall_minus_steady_us;
-    return {static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
+    sdl::rest_audio_if_silent(steady_us());
+    return input;
 }
 
 bool open_display() {
@@ -120,10 +93,12 @@ bool open_display() {
         return false;
     }
     sdl::open_audio();
+    display_opened(sdl::refresh_us());
     return true;
 }
 
 void close_display() {
+    display_closed();
     sdl::close_audio();
     sdl::close_window();
     sdl::save_settings();

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "keymap.h"
+#include "keys.h"
 #include "machine.h"
 #include "platform.h"
 #include "sdl.h"
@@ -37,7 +37,7 @@ void key_event(const SDL_KeyboardEvent& key) {
         enter_taken = down;
         return;
     }
-    int n = key_number(key.keysym.scancode);
+    int n = platform::number_of_usage(key.keysym.scancode);  // SDL's scancodes are HID usages
     if (n == 0) return;
     if (machine::replaying()) {  // no key reaches a replayed game; Escape ends it
         if (down && n == kEscapeKey) request_quit();
@@ -88,14 +88,6 @@ void button_event(const SDL_MouseButtonEvent& b) {
 
 // ---- events ----
 
-// A click can be quicker than a pass of the game: once a button changes, the mouse's events
-// after it wait until the game has polled the mouse, or for a while if it doesn't (outside
-// a level a click is not looked at). Keys and window events go on meanwhile.
-constexpr std::int64_t kClickHoldUs = 250000;
-bool click_unseen = false;
-std::int64_t click_us = 0;
-bool mouse_polled = false;
-
 void window_event(const SDL_WindowEvent& w) {
     switch (w.event) {
     case SDL_WINDOWEVENT_FOCUS_LOST:
@@ -104,7 +96,7 @@ void window_event(const SDL_WindowEvent& w) {
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_RESTORED:
-        window_needs_redraw();
+        machine::redraw();
         break;
     default:
         break;
@@ -128,8 +120,7 @@ void take_event(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         button_event(e.button);
-        click_unseen = true;
-        click_us = steady_us();
+        machine::button_changed();
         break;
     case SDL_WINDOWEVENT:
         window_event(e.window);
@@ -141,9 +132,9 @@ void take_event(const SDL_Event& e) {
 
 namespace {
 
+// Keys and window events go on while the mouse's events wait.
 bool next_event(SDL_Event& e) {
-    Uint32 last = click_unseen && steady_us() - click_us < kClickHoldUs ? SDL_MOUSEMOTION - 1 : SDL_LASTEVENT;
-    if (last == SDL_LASTEVENT) click_unseen = false;
+    Uint32 last = machine::mouse_held() ? SDL_MOUSEMOTION - 1 : SDL_LASTEVENT;
     return SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, last) == 1;
 }
 
@@ -157,14 +148,6 @@ bool take_events() {
         take_event(e);
     }
     return any;
-}
-
-bool click_waiting() { return click_unseen; }
-
-// The game reads the mouse right after a mouse poll: by the next poll it has seen it.
-void note_mouse_poll(bool mouse) {
-    if (mouse_polled) click_unseen = false;
-    mouse_polled = mouse;
 }
 
 bool quit_requested() { return quit_asked; }

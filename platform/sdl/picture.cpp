@@ -20,19 +20,7 @@ SDL_Window* window = nullptr;
 SDL_Renderer* renderer = nullptr;
 SDL_Texture* texture = nullptr;
 std::int64_t frame_us = 16667;  // one display refresh
-std::int64_t last_frame_us = 0;
-// Waits for the next frame may end up to a millisecond late, so frames fall due that early.
-constexpr std::int64_t kWaitLateUs = 1000;
-bool redraw = true;       // the window lost its contents or changed size
-long shown_changes = -1;  // the machine's count of screen changes that the window shows
-// Screen memory is looked at no more than once a millisecond while the game runs on, and
-// always before it rests: a change waits at most that long to be seen.
-constexpr std::int64_t kLookUs = 1000;
-std::int64_t looked_us = -kLookUs;
-long looked_changes = -1;
-bool pending = true;  // a change seen and not shown yet
-std::uint32_t pixels[kWidth * kHeight];
-bool texture_made = false;  // a window was shown this run
+bool texture_made = false;      // a window was shown this run
 
 // Where the 4:3 picture lies in a w x h area, with black bars for the rest: as large as fits,
 // or with `--scale integer` the largest whole multiple of 640x480 that fits (scaled down to
@@ -76,23 +64,6 @@ SDL_Texture* scaled_picture(const SDL_Rect& place) {
     return sharp;
 }
 
-void present() {
-    std::uint32_t colour[256];
-    for (int i = 0; i < 256; ++i) colour[i] = 0xFF000000u | machine::rgb_of(static_cast<unsigned char>(i));
-    const unsigned char* screen = machine::screen_memory();
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[screen[i]];
-    SDL_UpdateTexture(texture, nullptr, pixels, kWidth * 4);
-    int w = 0, h = 0;
-    SDL_GetRendererOutputSize(renderer, &w, &h);
-    SDL_Rect place = fit(w, h);
-    SDL_Texture* picture = scaled_picture(place);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, picture, nullptr, &place);
-    SDL_RenderPresent(renderer);
-    machine::frame_shown();
-}
-
 // The first window: as it was last left, when that still fits on the desktop, or else the
 // largest whole multiple of 640x480 that leaves room there.
 void initial_size(int& w, int& h) {
@@ -127,7 +98,7 @@ bool open_window() {
     if (window != nullptr) set_icon(window);
     renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
     texture = renderer
-                  ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
+                  ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA32, SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight)
                   : nullptr;
     if (texture == nullptr) {
         std::fprintf(stderr, "brin: no window: %s\n", SDL_GetError());
@@ -138,9 +109,6 @@ bool open_window() {
     SDL_DisplayMode mode{};
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
     SDL_ShowCursor(SDL_DISABLE);
-    redraw = true;
-    pending = true;
-    last_frame_us = steady_us() - frame_us;
     return true;
 }
 
@@ -160,36 +128,12 @@ bool window_open() { return window != nullptr; }
 bool window_ever_opened() { return texture_made; }
 SDL_Window* picture_window() { return window; }
 
-std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
-
-bool frame_pending() { return pending; }
-
-// A change after a quiet spell shows at once; a stream of them, as in a fade, once a refresh.
-bool present_if_due(std::int64_t now_us, bool look_now) {
-    bool changed = false;
-    if (look_now || now_us - looked_us >= kLookUs) {
-        long changes = machine::screen_changes();
-        changed = changes != looked_changes;
-        looked_changes = changes;
-        pending = redraw || changes != shown_changes;
-        looked_us = now_us;
-    }
-    if (!pending || now_us < frame_due_us()) return changed;
-    last_frame_us = now_us;
-    shown_changes = machine::screen_changes();
-    redraw = false;
-    pending = false;
-    present();
-    send_x_requests();
-    return changed;
-}
-
-void window_needs_redraw() { redraw = pending = true; }
+std::int64_t refresh_us() { return frame_us; }
 
 void toggle_full_screen() {
     note_window();
     SDL_SetWindowFullscreen(window, full_screen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    window_needs_redraw();
+    machine::redraw();
 }
 
 SDL_Rect picture_place() {
@@ -199,3 +143,17 @@ SDL_Rect picture_place() {
 }
 
 }  // namespace sdl
+
+void platform::machine::show(const std::uint32_t* pixels) {
+    using sdl::renderer;
+    SDL_UpdateTexture(sdl::texture, nullptr, pixels, kWidth * 4);
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer, &w, &h);
+    SDL_Rect place = sdl::fit(w, h);
+    SDL_Texture* picture = sdl::scaled_picture(place);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, picture, nullptr, &place);
+    SDL_RenderPresent(renderer);
+    sdl::send_x_requests();
+}

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Keeping cool: the window's events are pumped only when they can have come, and a game that
-// is only waiting on the clock rests until something can have changed.
+// Keeping cool: the window's events are pumped only when they can have come, and the game's
+// rests wait on the X connection itself.
 #include <SDL_syswm.h>
 #include <poll.h>
 #include <sys/time.h>
 #include <time.h>
-
-#include <algorithm>
 
 #include "machine.h"
 #include "sdl.h"
@@ -51,25 +49,14 @@ bool wait_for_event(std::int64_t us) {
     pollfd connection{ConnectionNumber(x), POLLIN, 0};
     timespec wait{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000 * 1000)};
     bool came = ppoll(&connection, 1, &wait, nullptr) > 0;
-    looked_us = came ? 0 : steady_us();
+    looked_us = came ? 0 : machine::steady_us();
     return came;
 }
 
 void sleep_us(std::int64_t us) {
-    timespec ts{0, static_cast<long>(us * 1000)};
+    timespec ts{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000 * 1000)};
     nanosleep(&ts, nullptr);
 }
-
-std::int64_t last_centisecond = -1;
-// Input taken in, the game reads it at its next polls and acts on it: it does not rest
-// before it had a millisecond to.
-constexpr std::int64_t kActUs = 1000;
-std::int64_t acting_until_us = 0;
-// A game that reads only whole seconds and input, as in a level, cannot change before the
-// next second or input. Once a rest to the next centisecond brought nothing new (no input,
-// no picture change, no finer clock read), the next rest may last to the next second.
-bool fine_clock_read = true;
-bool quiet_rest = false;  // the last rest, and everything since, brought nothing new
 
 }  // namespace
 
@@ -81,7 +68,7 @@ void send_x_requests() {
 
 bool pump_events() {
     Display* x = x_connection();
-    std::int64_t now_us = steady_us();
+    std::int64_t now_us = machine::steady_us();
     bool look = x == nullptr || now_us - looked_us >= kLookUs;
     if (x == nullptr || (look && x_events(x)) || now_us - pumped_us >= kChoresUs) {
         SDL_PumpEvents();
@@ -92,52 +79,14 @@ bool pump_events() {
     return take_events();
 }
 
-// A poll that finds no input, with no key waiting for the game and none taken in the last
-// millisecond, in the same centisecond as the poll before it is the game spinning on the
-// clock: nothing can change before the next centisecond (or second, see fine_clock_read),
-// the frame that shows a change already made, or the next event. So wait for the first of
-// them, on the window's events: an event ends the wait at once.
-void rest_if_idle(bool input) {
-    timeval tv = machine::now();
-    std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
-    std::int64_t now_us = steady_us();
-    if (input || machine::key_waiting()) {
-        acting_until_us = now_us + kActUs;
-        quiet_rest = false;
-    }
-    bool idle = now_us >= acting_until_us && centisecond == last_centisecond;
-    last_centisecond = centisecond;
-    if (!idle) return;
-    // Whatever the game drew, before it rests.
-    if (present_if_due(steady_us(), true)) quiet_rest = false;
-    std::int64_t until_tick = quiet_rest && !fine_clock_read ? 1000000 - tv.tv_usec : 10000 - tv.tv_usec % 10000;
-    quiet_rest = !fine_clock_read;
-    fine_clock_read = false;
-    std::int64_t until_frame = frame_pending() ? frame_due_us() - steady_us() : until_tick;
-    std::int64_t rest = std::min(until_tick, until_frame);
-    if (rest <= 0) return;
-    if (click_waiting())  // the mouse's events wait for the game's mouse poll
-        sleep_us(std::min<std::int64_t>(rest, 1000));
-    else if (wait_for_event(rest) && pump_events()) {
-        acting_until_us = steady_us() + kActUs;
-        quiet_rest = false;
-    }
-}
-
-// The recording's virtual time against the steady clock since the replay's first poll: a
-// poll ahead of its time waits for it, on the window's events, so that Escape ends it.
-void rest_for_replay() {
-    static const std::int64_t started_us = steady_us() - machine::replayed_us();
-    std::int64_t lead = machine::replayed_us() - (steady_us() - started_us);
-    if (lead <= 0) return;
-    present_if_due(steady_us(), true);
-    std::int64_t rest = frame_pending() ? std::min(lead, frame_due_us() - steady_us()) : lead;
-    if (rest > 0 && wait_for_event(rest)) pump_events();
-}
-
-void note_poll(bool mouse, bool fine_clock) {
-    note_mouse_poll(mouse);
-    if (fine_clock) fine_clock_read = true;
-}
-
 }  // namespace sdl
+
+// The mouse's events that wait for the game stay in SDL's queue, where the connection does
+// not see them: a rest then only sleeps.
+bool platform::machine::rest(std::int64_t us) {
+    if (mouse_held()) {
+        sdl::sleep_us(us);
+        return false;
+    }
+    return sdl::wait_for_event(us) && sdl::pump_events();
+}

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // What the window back-end's parts share: the picture (picture.cpp), the keyboard, mouse and
-// window events (input.cpp), resting between polls (rest.cpp), the speaker's sound
+// window events (input.cpp), waiting on the X connection (rest.cpp), the speaker's sound
 // (audio.cpp), the command line (options.cpp), and the hooks that tie them to the shared
 // machine (hooks.cpp). Only the files of this folder include it.
 #pragma once
@@ -45,9 +45,6 @@ int start_recording_or_replay();
 // $XDG_STATE_HOME/brin, or ~/.local/state/brin; empty when there is no home.
 std::string state_folder();
 
-// Microseconds on the monotonic clock.
-std::int64_t steady_us();
-
 // ---- the picture ----
 
 bool open_window();
@@ -57,13 +54,8 @@ void close_window();
 bool window_open();
 bool window_ever_opened();
 SDL_Window* picture_window();  // nullptr when closed
-// The screen is shown again when it changed or the window lost its contents, at once after
-// a quiet spell and at most once a display refresh. Screen memory is looked at when
-// `look_now` or a millisecond after the last look; true when that look found a change.
-std::int64_t frame_due_us();
-bool frame_pending();  // a change was seen at the last look and is not shown yet
-bool present_if_due(std::int64_t now_us, bool look_now);
-void window_needs_redraw();
+// One display refresh of the window, in microseconds.
+std::int64_t refresh_us();
 void toggle_full_screen();
 // Where the 640x480 picture lies in the window, in window coordinates.
 SDL_Rect picture_place();
@@ -74,26 +66,16 @@ SDL_Rect picture_place();
 void take_event(const SDL_Event& e);
 // Takes in the events SDL holds; true when there was any.
 bool take_events();
-// A click the game has not polled the mouse for yet: the mouse's events after it wait.
-bool click_waiting();
-// A poll of `mouse` kind or another; the game has seen a click once it polled the mouse.
-void note_mouse_poll(bool mouse);
 // The window was closed or a signal asked the game to end.
 bool quit_requested();
 void request_quit();
 
-// ---- keeping cool (rest.cpp) ----
+// ---- the X connection (rest.cpp) ----
 
 // Fetches the window's events when they can have come, and takes them in; true when any.
 bool pump_events();
 // Sends the X server what the window asked of it so far.
 void send_x_requests();
-// The game polled again: rest until something can have changed, when nothing did.
-void rest_if_idle(bool input);
-// A replay rests until the recording's clock is due, so that it plays at its own pace.
-void rest_for_replay();
-// Every poll: `mouse` as above; `fine_clock`, the game read the clock finer than whole seconds.
-void note_poll(bool mouse, bool fine_clock);
 
 // ---- the speaker ----
 

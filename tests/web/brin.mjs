@@ -51,25 +51,59 @@ export function frameHash(rgba) {
   return h;
 }
 
-// Installed in the page ahead of its scripts: a clock the test can speed up (the game reads
-// Date.now and performance.now), a record of every frame drawn and of the speaker's sound.
-function instrument(hashSource) {
+// Installed in the page ahead of its scripts: the clock the game reads (performance.now, and
+// Date.now once to set it to the time of day), a record of every frame drawn, when, and of
+// the speaker's sound.
+//
+// The clock runs at `speed` times real time, or, at speed 0 (held), by brin-sim's rule: every
+// reading moves it on by a fixed step, so the game's pace is its own work's. The game's rests
+// to the next centisecond or frame (timers of 20 ms or less) then end at once; a longer rest,
+// to the next second as in a level, waits in real time for input. A level's countdown stands
+// still while the test plays it, however busy the machine is. Held, the clock does not move
+// before the first frame: the game starts at `startMs`, however long the page took to load.
+function instrument(hashSource, { startMs, speed: startSpeed }) {
   const realNow = performance.now.bind(performance);
-  const dateOffset = Date.now() - realNow();
-  let speed = 1, realBase = realNow(), base = realBase;
-  const now = () => base + (realNow() - realBase) * speed;
-  performance.now = now;
-  Date.now = () => Math.floor(dateOffset + now());
+  const realSetTimeout = window.setTimeout.bind(window);
+  const realClearTimeout = window.clearTimeout.bind(window);
+  const kStepMs = 0.1, kShortRestMs = 20;
+  let speed = startSpeed, realBase = realNow(), base = realBase;
+  let moving = speed > 0;
+  const peek = () => (speed > 0 ? base + (realNow() - realBase) * speed : base);
+  const read = () => (speed > 0 || !moving ? peek() : (base += kStepMs));
+  const dateOffset = (startMs ?? Date.now()) - base;
+  performance.now = read;
+  Date.now = () => dateOffset + read();
+  // A short rest ends at the next turn of the page's event loop: a zero timer would wait 4 ms.
+  const soon = new Map();
+  let soonId = 0;
+  const channel = new MessageChannel();
+  channel.port1.onmessage = (e) => {
+    const f = soon.get(e.data);
+    soon.delete(e.data);
+    if (f) f();
+  };
+  window.setTimeout = (f, ms = 0, ...args) => {
+    if (speed > 0 || !moving || ms > kShortRestMs || typeof f !== 'function') return realSetTimeout(f, ms, ...args);
+    const id = `soon${++soonId}`;
+    soon.set(id, () => f(...args));
+    channel.port2.postMessage(id);
+    return id;
+  };
+  window.clearTimeout = (id) => (soon.delete(id) ? undefined : realClearTimeout(id));
   window.__speed = (k) => {
-    base = now();
+    base = peek();
     realBase = realNow();
     speed = k;
   };
+  window.__dateOffset = dateOffset;
   const hash = eval(`(${hashSource})`);
   window.__frames = [];
+  window.__frameTimes = [];
   const put = CanvasRenderingContext2D.prototype.putImageData;
   CanvasRenderingContext2D.prototype.putImageData = function (image, ...rest) {
     window.__frames.push(hash(image.data));
+    window.__frameTimes.push(peek());
+    moving = true;
     return put.call(this, image, ...rest);
   };
   window.__audio = [];
@@ -85,8 +119,9 @@ function instrument(hashSource) {
 
 // A browser with a fresh profile, and the site served. `which`: chromium or firefox.
 // `autoplay`: the page may sound without a gesture, so the game starts without its start
-// screen (Firefox under automation always lets pages sound). `phone`: the pages are a phone's, portrait, touch only.
-export async function launch(site, { which = 'chromium', autoplay = true, phone = false } = {}) {
+// screen (Firefox under automation always lets pages sound). `phone`: the pages are a phone's,
+// portrait, touch only. `speed`: the pages' clocks start held (0) or running at that pace.
+export async function launch(site, { which = 'chromium', autoplay = true, phone = false, speed = 0 } = {}) {
   const server = await serve(site);
   const profile = mkdtempSync(join(tmpdir(), `brin-${which}-`));
   let browser;
@@ -112,7 +147,8 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
     server,
     pid: browser.process().pid,
     errors,
-    async page() {
+    // A page whose clock reads `startMs` (the time of day in ms) when it is created.
+    async page({ startMs } = {}) {
       const page = await browser.newPage();
       pages.push(page);
       await page.setViewport(viewport);
@@ -122,7 +158,7 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
         if (which === 'firefox' && e.message === 'uncaught exception: Object') return;
         errors.push(e.message);
       });
-      await page.evaluateOnNewDocument(instrument, frameHash.toString());
+      await page.evaluateOnNewDocument(instrument, frameHash.toString(), { startMs, speed });
       return page;
     },
     // What the pages show, to see why a test failed.
@@ -161,16 +197,16 @@ export async function canvasPixels(page) {
 }
 
 // Screens brin-sim shows playing `script` in a folder with the game's data (and `maxPun`,
-// when given, and files by name in `own`, such as a level of the player's), by shot name,
-// as RGBA bytes.
-export function simScreens(sim, data, script, maxPun, own = {}) {
+// when given, and files by name in `own`, such as a level of the player's), with `args`
+// besides, by shot name, as RGBA bytes.
+export function simScreens(sim, data, script, maxPun, own = {}, args = []) {
   const dir = mkdtempSync(join(tmpdir(), 'brin-sim-'));
   try {
     for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) copyFileSync(join(data, f), join(dir, f));
     if (maxPun) writeFileSync(join(dir, 'max.pun'), maxPun);
     for (const [name, bytes] of Object.entries(own)) writeFileSync(join(dir, name), bytes);
     writeFileSync(join(dir, 'script'), script.map((line) => line.join(' ')).join('\n') + '\n');
-    execFileSync(resolve(sim), ['--script', 'script'], { cwd: dir, stdio: 'ignore' });
+    execFileSync(resolve(sim), ['--script', 'script', ...args], { cwd: dir, stdio: 'ignore' });
     const screens = {};
     for (const [, command, name] of script) {
       if (command !== 'shot') continue;
@@ -299,12 +335,10 @@ export function sameRegion(a, b, width, height) {
   return true;
 }
 
-// Plays fast to the first level's picture with its grid (`grid`, as brin-sim shows it), then
-// at the clock's own pace until it is shuffled and lit; resolves to the board then.
+// Plays to the first level's picture with its grid (`grid`, as brin-sim shows it), and until it
+// is shuffled and lit; resolves to the board then.
 export async function startLevel(page, grid) {
-  await speed(page, 10);
   await waitForFrame(page, frameHash(grid), "the first level's picture with its grid");
-  await speed(page, 1);
   return waitFor(async () => {
     const b = await boardNow(page, grid);
     return b && changedCells(b, [...b.keys()]).length > 0 && b;

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: MIT
+// The pace of the back-ends that run in real time, the window and the browser: when a frame
+// is shown, how long the game rests, how long a click holds the mouse's events, and the
+// clock the game reads. The rules are machine.h's; a back-end supplies its input, its rest
+// and the showing of a frame.
+#include <time.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "machine.h"
+
+namespace platform::machine {
+namespace {
+
+std::int64_t clock_us(clockid_t which) {
+    timespec ts{};
+    clock_gettime(which, &ts);
+    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
+}
+
+bool display_open = false;
+
+// ---- frames ----
+
+std::int64_t frame_us = 16667;  // one display refresh
+std::int64_t last_frame_us = 0;
+// Rests until the next frame may end up to a millisecond late, so frames fall due that early.
+constexpr std::int64_t kWaitLateUs = 1000;
+bool redraw_asked = true;  // the shown picture was lost
+long shown_changes = -1;   // the machine's count of screen changes that the display shows
+// Looking costs a comparison of a bank: no more than once a millisecond while the game runs
+// on, and always before it rests, so a change waits at most that long to be seen.
+constexpr std::int64_t kLookUs = 1000;
+std::int64_t looked_us = -kLookUs;
+long looked_changes = -1;
+bool pending = true;  // a change seen and not shown yet
+std::uint32_t pixels[kWidth * kHeight];
+
+std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
+
+void present_frame() {
+    std::uint32_t colour[256];
+    const unsigned char* registers = palette_registers();
+    for (int i = 0; i < 256; ++i) {
+        const unsigned char* c = registers + 3 * i;
+        unsigned char rgba[4] = {level8(c[0]), level8(c[1]), level8(c[2]), 255};
+        std::memcpy(&colour[i], rgba, 4);
+    }
+    const unsigned char* screen = screen_memory();
+    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[screen[i]];
+    show(pixels);
+    frame_shown();
+}
+
+// True when this look found a change.
+bool present_if_due(std::int64_t now_us, bool look_now) {
+    bool changed = false;
+    if (look_now || now_us - looked_us >= kLookUs) {
+        long changes = screen_changes();
+        changed = changes != looked_changes;
+        looked_changes = changes;
+        pending = redraw_asked || changes != shown_changes;
+        looked_us = now_us;
+    }
+    if (!pending || now_us < frame_due_us()) return changed;
+    last_frame_us = now_us;
+    shown_changes = screen_changes();
+    redraw_asked = false;
+    pending = false;
+    present_frame();
+    return changed;
+}
+
+// ---- the click hold ----
+
+// A click can be quicker than a pass of the game; outside a level it is not looked at, so
+// the hold ends after a while.
+constexpr std::int64_t kClickHoldUs = 250000;
+bool click_unseen = false;
+std::int64_t click_us = 0;
+bool mouse_polled = false;
+
+// ---- resting ----
+
+std::int64_t last_centisecond = -1;
+// Input taken in, the game reads it at its next polls and acts on it: it does not rest
+// before it had a millisecond to.
+constexpr std::int64_t kActUs = 1000;
+std::int64_t acting_until_us = 0;
+// A game that reads only whole seconds and input, as in a level, cannot change before the
+// next second or input.
+bool fine_clock_read = true;
+bool quiet_rest = false;  // the last rest, and everything since, brought nothing new
+std::int64_t rested_us = 0;
+
+void rest_for(std::int64_t us) {
+    if (rest(us)) {
+        acting_until_us = steady_us() + kActUs;
+        quiet_rest = false;
+    }
+    rested_us = steady_us();
+}
+
+void rest_if_idle(bool input) {
+    timeval tv = now();
+    std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
+    std::int64_t now_us = steady_us();
+    if (input || key_waiting()) {
+        acting_until_us = now_us + kActUs;
+        quiet_rest = false;
+    }
+    bool idle = now_us >= acting_until_us && centisecond == last_centisecond;
+    last_centisecond = centisecond;
+    if (!idle) {
+        if (now_us - rested_us >= frame_us) rest_for(0);
+        return;
+    }
+    // Whatever the game drew, before it rests.
+    if (present_if_due(steady_us(), true)) quiet_rest = false;
+    std::int64_t until_tick = quiet_rest && !fine_clock_read ? 1000000 - tv.tv_usec : 10000 - tv.tv_usec % 10000;
+    quiet_rest = !fine_clock_read;
+    fine_clock_read = false;
+    std::int64_t until_frame = pending ? frame_due_us() - steady_us() : until_tick;
+    std::int64_t us = std::min(until_tick, until_frame);
+    if (mouse_held()) us = std::min(us, kLookUs);  // the mouse's events wait for the game's mouse poll
+    rest_for(std::max<std::int64_t>(us, 0));
+}
+
+// A replay keeps the recording's pace: a poll ahead of its time rests until it is due (input,
+// such as the Escape that ends it, ends the rest).
+void rest_for_replay() {
+    static const std::int64_t started_us = steady_us() - replayed_us();
+    std::int64_t lead = replayed_us() - (steady_us() - started_us);
+    if (lead <= 0) return;
+    present_if_due(steady_us(), true);
+    std::int64_t us = pending ? std::min(lead, frame_due_us() - steady_us()) : lead;
+    if (us > 0) rest_for(us);
+}
+
+}  // namespace
+
+std::int64_t steady_us() { return clock_us(CLOCK_MONOTONIC); }
+
+// The steady clock, set to the time of day once: setting the system's clock while the game
+// runs moves neither its countdown nor its pauses.
+timeval now() {
+    static const std::int64_t wall_minus_steady_us = clock_us(CLOCK_REALTIME) - steady_us();
+    std::int64_t us = steady_us() + wall_minus_steady_us;
+    return {static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
+}
+
+void poll(Poll what) {
+    if (!display_open) return;
+    // The game reads the mouse right after a mouse poll: by the next poll it has seen it.
+    if (mouse_polled) click_unseen = false;
+    mouse_polled = what == Poll::mouse;
+    if (what == Poll::clock) fine_clock_read = true;
+    bool input = take_input();
+    present_if_due(steady_us(), false);
+    if (replaying())
+        rest_for_replay();
+    else
+        rest_if_idle(input);
+}
+
+void display_opened(std::int64_t refresh_us) {
+    display_open = true;
+    frame_us = refresh_us;
+    redraw_asked = pending = true;
+    last_frame_us = steady_us() - frame_us;
+}
+
+void display_closed() { display_open = false; }
+
+void redraw() { redraw_asked = pending = true; }
+
+bool mouse_held() {
+    if (click_unseen && steady_us() - click_us >= kClickHoldUs) click_unseen = false;
+    return click_unseen;
+}
+
+void button_changed() {
+    click_unseen = true;
+    click_us = steady_us();
+}
+
+}  // namespace platform::machine
