@@ -150,17 +150,17 @@ bool take_arguments(int argc, char** argv, bool& done) {
     return true;
 }
 
-// $XDG_CONFIG_HOME/brin, or ~/.config/brin; empty when there is no home to put it in. A
-// relative XDG_CONFIG_HOME is invalid by the XDG rules and ignored.
-std::string settings_folder() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/') return std::string(config) + "/brin";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') return "";
-    return std::string(home) + "/.config/brin";
-}
+std::string settings_folder() { return xdg_folder("XDG_CONFIG_HOME", "/.config"); }
 
 }  // namespace
+
+std::string xdg_folder(const char* variable, const char* under_home) {
+    const char* set = std::getenv(variable);
+    if (set != nullptr && set[0] == '/') return std::string(set) + "/brin";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') return "";
+    return std::string(home) + under_home + "/brin";
+}
 
 bool make_folders(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {

@@ -43,13 +43,7 @@ int replay(const std::string& path) {
 
 }  // namespace
 
-std::string state_folder() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') return std::string(state) + "/brin";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') return "";
-    return std::string(home) + "/.local/state/brin";
-}
+std::string state_folder() { return xdg_folder("XDG_STATE_HOME", "/.local/state"); }
 
 int start_recording_or_replay() {
     if (!settings().replay.empty()) return replay(settings().replay);

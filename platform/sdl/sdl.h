@@ -42,6 +42,9 @@ bool make_folders(const std::string& path);
 // Starts replaying --replay's file, or recording the game for --record and last.brinrec.
 // -1: play on; otherwise the exit status, the reason said.
 int start_recording_or_replay();
+// $VARIABLE/brin, or ~UNDER_HOME/brin; empty when there is no home to put it in. A
+// relative VARIABLE is invalid by the XDG rules and ignored.
+std::string xdg_folder(const char* variable, const char* under_home);
 // $XDG_STATE_HOME/brin, or ~/.local/state/brin; empty when there is no home.
 std::string state_folder();
 
