@@ -124,7 +124,6 @@ void close_window() {
     window = nullptr;
 }
 
-bool window_open() { return window != nullptr; }
 bool window_ever_opened() { return texture_made; }
 SDL_Window* picture_window() { return window; }
 

@@ -54,7 +54,6 @@ bool open_window();
 // The game's icon on the window, from the picture built into the program.
 void set_icon(SDL_Window* window);
 void close_window();
-bool window_open();
 bool window_ever_opened();
 SDL_Window* picture_window();  // nullptr when closed
 // One display refresh of the window, in microseconds.

@@ -16,23 +16,8 @@ brin=$1
 brin_sim=$2
 game_folder=$3
 
-for tool in xdotool import convert python3; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)"; exit 1; }
-done
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -n "${BRIN_KEEP_TEST:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
+source "$(dirname "$0")/window_script.sh" import convert python3
 
-export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 data=$("$game_folder")
 trap 'cleanup; rm -rf "$data"' EXIT
 

@@ -16,28 +16,7 @@ build=$2
 brin_sim=$3
 game_folder=$4
 
-for tool in xdotool import convert compare; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)"; exit 1; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -n "${BRIN_KEEP_TEST:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
-
-export SDL_AUDIODRIVER=dummy
-export XDG_CONFIG_HOME=$work/config  # the window's settings of this run only, not the tester's
-export XDG_STATE_HOME=$work/state    # and its last game
-# Leaks inside the X libraries at exit are not this game's.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0
+source "$(dirname "$0")/window_script.sh" import convert compare
 
 "$cmake" --install "$build" --prefix "$work/prefix" >/dev/null
 data=$("$game_folder")

@@ -1,0 +1,22 @@
+# SPDX-License-Identifier: MIT
+# What the scripts that drive brin's window through XTest share, sourced after they have
+# restarted inside with_xvfb.sh: `source window_script.sh TOOL...` checks the tools they need
+# and gives a work folder of its own with the processes in `pids` ended at exit (kept with
+# BRIN_KEEP_TEST=1), `fail`, `xdo` (xdotool that may not hang), and the window's settings and
+# last game kept in that folder, not the tester's.
+for tool in xdotool "$@"; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)"; exit 1; }
+done
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -n "${BRIN_KEEP_TEST:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
+export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
