@@ -81,7 +81,8 @@ std::int64_t replayed_us();
 // - Screen memory is looked at through screen_changes(), no more than once a millisecond
 //   and always before a rest. A change after a quiet spell is shown at once, a stream of
 //   them (a fade) once a display refresh; present_frame() turns the palette registers and
-//   screen memory into pixels and hands them to show(). Nothing else shows a frame.
+//   screen memory into pixels and hands them to show() with the rows that changed (none:
+//   nothing is shown). Nothing else shows a frame.
 // - A poll without input, in the same centisecond of now() as the poll before, more than a
 //   millisecond after the last input, is the game spinning on the clock: it rests until the
 //   next centisecond, the next frame due or the next input. Once such a rest brought
@@ -114,7 +115,9 @@ bool take_input();
 // takes that in; true when it did.
 bool rest(std::int64_t us);
 // Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory order.
-void show(const std::uint32_t* pixels);
+// Only `rows` rows from `top` on changed since the frame shown before; after display_opened
+// or redraw, all of them.
+void show(const std::uint32_t* pixels, int top, int rows);
 
 // ---- implemented by each back-end (poll and now by the pacing for the real-time ones) ----
 

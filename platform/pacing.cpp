@@ -39,7 +39,21 @@ std::uint32_t pixels[kWidth * kHeight];
 
 std::int64_t frame_due_us() { return last_frame_us + frame_us - kWaitLateUs; }
 
-void present_frame() {
+// Turns a row of screen memory into pixels; true when any of them changed.
+bool convert_row(int y, const unsigned char* screen, const std::uint32_t* colour) {
+    bool changed = false;
+    for (int i = y * kWidth; i < (y + 1) * kWidth; ++i) {
+        std::uint32_t pixel = colour[screen[i]];
+        changed |= pixels[i] != pixel;
+        pixels[i] = pixel;
+    }
+    return changed;
+}
+
+// Turns screen memory into pixels through the palette, and shows the rows that changed
+// since the frame before (all of them when the shown picture was lost): the countdown
+// changes a few rows a second, and drawing the rest costs the browser's compositor.
+void present_frame(bool whole) {
     std::uint32_t colour[256];
     const unsigned char* registers = palette_registers();
     for (int i = 0; i < 256; ++i) {
@@ -48,8 +62,13 @@ void present_frame() {
         std::memcpy(&colour[i], rgba, 4);
     }
     const unsigned char* screen = screen_memory();
-    for (int i = 0; i < kWidth * kHeight; ++i) pixels[i] = colour[screen[i]];
-    show(pixels);
+    int top = kHeight, bottom = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        if (!convert_row(y, screen, colour) && !whole) continue;
+        top = std::min(top, y);
+        bottom = y + 1;
+    }
+    if (top < bottom) show(pixels, top, bottom - top);
     frame_shown();
 }
 
@@ -66,9 +85,9 @@ bool present_if_due(std::int64_t now_us, bool look_now) {
     if (!pending || now_us < frame_due_us()) return changed;
     last_frame_us = now_us;
     shown_changes = screen_changes();
-    redraw_asked = false;
     pending = false;
-    present_frame();
+    present_frame(redraw_asked);
+    redraw_asked = false;
     return changed;
 }
 

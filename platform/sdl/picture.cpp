@@ -143,9 +143,10 @@ SDL_Rect picture_place() {
 
 }  // namespace sdl
 
-void platform::machine::show(const std::uint32_t* pixels) {
+void platform::machine::show(const std::uint32_t* pixels, int top, int rows) {
     using sdl::renderer;
-    SDL_UpdateTexture(sdl::texture, nullptr, pixels, kWidth * 4);
+    SDL_Rect changed{0, top, kWidth, rows};
+    SDL_UpdateTexture(sdl::texture, &changed, pixels + top * kWidth, kWidth * 4);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer, &w, &h);
     SDL_Rect place = sdl::fit(w, h);

@@ -231,9 +231,9 @@ var brinDevices = (function () {
       return true;
     },
 
-    present: function (rgba) {
+    present: function (rgba, top, rows) {
       if (!image) image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, kWidth * kHeight * 4), kWidth);
-      context.putImageData(image, 0, 0);
+      context.putImageData(image, 0, 0, 0, top, kWidth, rows);
       if (!drawn) performance.mark('brin-first-frame');
       drawn = true;
     },

@@ -21,7 +21,8 @@ EM_JS(void, page_key_number, (const char* code, int length, int number),
       { brinDevices.keyNumber(UTF8ToString(code, length), number); });
 EM_JS(int, page_take_key, (), { return brinDevices.takeKey(); });
 EM_JS(bool, page_take_mouse, (int* event), { return brinDevices.takeMouse(event); });
-EM_JS(void, page_present, (const std::uint32_t* pixels), { brinDevices.present(pixels); });
+EM_JS(void, page_present, (const std::uint32_t* pixels, int top, int rows),
+      { brinDevices.present(pixels, top, rows); });
 EM_JS(void, page_sound, (double hz), { brinDevices.sound(hz); });
 EM_ASYNC_JS(void, page_rest, (double ms), { await brinDevices.rest(ms); });
 
@@ -71,7 +72,7 @@ bool rest(std::int64_t us) {
     return web::take_devices();
 }
 
-void show(const std::uint32_t* pixels) { page_present(pixels); }
+void show(const std::uint32_t* pixels, int top, int rows) { page_present(pixels, top, rows); }
 
 bool open_display() {
     if (!page_open(sound::kVolume, sound::kRampMs)) return false;
