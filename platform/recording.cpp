@@ -27,6 +27,7 @@ constexpr std::size_t kMaxTable = 4096;
 constexpr std::size_t kMaxFiles = 64;
 constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 30;  // a replay always ends soon
 constexpr std::int64_t kMaxCoordinate = 1 << 20;
+constexpr std::size_t kMaxReadAgain = 65536;  // the most a save reads back of a file
 
 // The records of the stream, one tag byte each. A poll's tag is its kind + 1.
 enum Tag : std::uint8_t {
@@ -38,6 +39,7 @@ enum Tag : std::uint8_t {
     kFrame,
     kTone,
     kEnd,
+    kReadAgain,  // from format 2 on
 };
 
 std::int64_t us_of(timeval tv) { return std::int64_t{tv.tv_sec} * 1000000 + tv.tv_usec; }
@@ -262,6 +264,8 @@ std::string recorded_here() {
         return "a frame";
     case kTone:
         return "the speaker changing";
+    case kReadAgain:
+        return "the table read again at a save";
     default:
         return "its end";
     }
@@ -390,6 +394,11 @@ std::string check_stream(const Loaded& r) {
             in.le(4);
         } else if (tag == kTone) {
             if (in.varint() > 65536) in.fail(from);
+        } else if (tag == kReadAgain && r.format >= 2) {
+            bool found_ok = in.byte() <= 1;
+            std::uint64_t size = in.varint();
+            if (!found_ok || size > kMaxReadAgain) in.fail(from);
+            for (std::uint64_t i = 0; i < size && in.ok(); ++i) in.byte();
         } else if (tag == kEnd) {
             if (in.ok() && in.at != r.body.size()) in.fail(in.at);
             if (in.ok()) return "";
@@ -536,8 +545,9 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
         r.error = "ends early, at 0.000000 s";
         return r;
     }
-    auto format = static_cast<unsigned>(file[8] | file[9] << 8);
-    if (format != kFormat) {
+    auto format = static_cast<std::uint16_t>(file[8] | file[9] << 8);
+    r.format = format;
+    if (format != 1 && format != kFormat) {
         r.error = "is a recording of another format (" + std::to_string(format) + "), not " + std::to_string(kFormat);
         return r;
     }
@@ -717,6 +727,25 @@ void data_file(const char* path, std::FILE* f) {
     Loaded::DataFile d{name, f != nullptr};
     if (f != nullptr) digest(f, d.size, d.crc, nullptr);
     w.files.push_back(d);
+}
+
+void data_read_again(const char* path, store::Bytes& bytes, bool& found) {
+    if (std::strcmp(path, kTable) != 0) return;
+    if (w.active) {
+        auto& out = record(kReadAgain);
+        out.push_back(found ? 1 : 0);
+        std::size_t size = std::min(bytes.size(), kMaxReadAgain);
+        put_varint(out, size);
+        out.insert(out.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        return;
+    }
+    if (!p.active || p.r.format < 2) return;  // an older recording: the replay's own table answers
+    Reader in = take(kReadAgain, "the game read the table again at a save");
+    found = in.byte() != 0;
+    auto size = static_cast<std::size_t>(in.varint());
+    auto from = p.r.body.begin() + static_cast<std::ptrdiff_t>(in.at);
+    bytes.assign(from, from + static_cast<std::ptrdiff_t>(size));  // the stream was checked whole
+    p.at = in.at + size;
 }
 
 std::int64_t replayed_us() { return p.reading_us - us_of(p.r.start); }

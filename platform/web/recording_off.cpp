@@ -17,6 +17,7 @@ bool mouse_opened(bool (*open)()) { return open(); }
 void speaker(int) {}
 void frame_shown() {}
 void data_file(const char*, std::FILE*) {}
+void data_read_again(const char*, store::Bytes&, bool&) {}
 std::int64_t replayed_us() { return 0; }
 
 }  // namespace platform::recording

@@ -3,6 +3,7 @@
 // the address at a time, and in the game's folder for the rest of the run.
 #include <emscripten.h>
 
+#include "platform.h"
 #include "store.h"
 
 // What the storage holds under the name, into `into`: its size, -1 for none, -2 when the
@@ -26,8 +27,10 @@ bool replace(const std::string& path, Merge merge, bool) {
     int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
     if (size < -1) return false;
     on_disk.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    bool found = size >= 0;
+    platform::data_read_again(path.c_str(), on_disk, found);
     Bytes out;
-    bool merged = merge(on_disk, size >= 0, out);
+    bool merged = merge(on_disk, found, out);
     bool kept = page_store_finish(path.c_str(), out.data(), merged ? static_cast<int>(out.size()) : -1);
     return merged && kept;
 }
