@@ -3,7 +3,6 @@
 
 #include <dirent.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +12,7 @@
 #include <iterator>
 #include <utility>
 
+#include "packing.h"
 #include "platform.h"
 
 namespace platform::recording {
@@ -117,43 +117,24 @@ struct Reader {
 
 // Its size and CRC-32, read from its start; the file is left at its start again.
 void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep) {
-    uLong c = crc32(0, nullptr, 0);
+    std::uint32_t c = 0;
     std::uint64_t total = 0;
-    unsigned char chunk[65536];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0; total += n) {
-        c = crc32(c, chunk, static_cast<uInt>(n));
+    std::vector<unsigned char> chunk(65536);  // too big for the browser's stack
+    for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0; total += n) {
+        c = crc32_of(c, chunk.data(), n);
         if (keep != nullptr && keep->size() < kMaxTable)
-            keep->insert(keep->end(), chunk, chunk + std::min(n, kMaxTable - keep->size()));
+            keep->insert(keep->end(), chunk.begin(),
+                         chunk.begin() + static_cast<std::ptrdiff_t>(std::min(n, kMaxTable - keep->size())));
     }
     std::rewind(f);
     size = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
-    crc = static_cast<std::uint32_t>(c);
+    crc = c;
 }
 
 // A name a replay can put in a folder of its own: no folders, nothing hidden.
 bool plain_name(const std::string& name) {
     return !name.empty() && name.size() < 256 && name[0] != '.' && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos;
-}
-
-// The picture's banks are digested one by one and each digest kept until its bank changes:
-// a frame mostly changes one or two, and digesting all five each frame would cost a window
-// more than the rest of recording together.
-std::uint32_t frame_crc() {
-    static long digested[machine::kScreenBanks] = {-1, -1, -1, -1, -1};
-    static uLong digest_of[machine::kScreenBanks];
-    const unsigned char* screen = machine::screen_memory();  // what the window holds written back first
-    uLong c = crc32(0, nullptr, 0);
-    for (int b = 0; b < machine::kScreenBanks; ++b) {
-        auto length = static_cast<uInt>(
-            std::min(machine::kBankSize, machine::kWidth * machine::kHeight - b * machine::kBankSize));
-        if (machine::bank_changes(b) != digested[b]) {
-            digest_of[b] = crc32(0, screen + std::size_t{machine::kBankSize} * b, length);
-            digested[b] = machine::bank_changes(b);
-        }
-        c = crc32_combine(c, digest_of[b], length);
-    }
-    return static_cast<std::uint32_t>(crc32(c, machine::palette_registers(), machine::kPaletteBytes));
 }
 
 // ---- recording ----
@@ -441,46 +422,6 @@ void read_header(Reader& in, Loaded& r) {
     r.stream_at = in.at;
 }
 
-// The unpacked contents, no longer than they say they are. `error` for a file whose packed
-// part is damaged; a file cut short leaves `body` shorter than declared.
-std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>& file, std::size_t declared, std::string& error,
-                                 bool& cut_short) {
-    std::vector<std::uint8_t> body;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) {
-        error = "can't be unpacked: out of memory";
-        return body;
-    }
-    z.next_in = const_cast<Bytef*>(file.data() + kPrefix);
-    z.avail_in = static_cast<uInt>(file.size() - kPrefix);
-    // Grown as the contents come, never past what they declare: a file that claims much and
-    // holds little costs little.
-    int status = Z_OK;
-    while (status == Z_OK && body.size() < declared) {
-        std::size_t had = body.size();
-        body.resize(std::min(declared, had + std::max<std::size_t>(had, 65536)));
-        z.next_out = body.data() + had;
-        z.avail_out = static_cast<uInt>(body.size() - had);
-        status = inflate(&z, Z_SYNC_FLUSH);
-        body.resize(body.size() - z.avail_out);
-    }
-    // Past the declared length, only the end of the packed stream may remain.
-    if (status == Z_OK && body.size() == declared) {
-        std::uint8_t spare;
-        z.next_out = &spare;
-        z.avail_out = 1;
-        status = inflate(&z, Z_SYNC_FLUSH);
-        if (z.avail_out == 0) status = Z_DATA_ERROR;
-    }
-    std::size_t in = z.total_in;
-    bool input_left = z.avail_in > 0;
-    inflateEnd(&z);
-    cut_short = (status == Z_OK || status == Z_BUF_ERROR) && !input_left && body.size() < declared;
-    bool whole = status == Z_STREAM_END && body.size() == declared && !input_left;
-    if (!whole && !cut_short) error = "is damaged at byte " + std::to_string(kPrefix + in);
-    return body;
-}
-
 // ---- the replay's folder ----
 
 std::string replay_folder;
@@ -525,13 +466,10 @@ std::vector<std::uint8_t> finish_recording() {
     put_le(body, w.table.size(), 2);
     body.insert(body.end(), w.table.begin(), w.table.end());
     body.insert(body.end(), w.stream.begin(), w.stream.end());
-    uLongf packed = compressBound(static_cast<uLong>(body.size()));
     std::vector<std::uint8_t> file(kMagic, kMagic + sizeof kMagic);
     put_le(file, kFormat, 2);
     put_le(file, body.size(), 4);
-    file.resize(kPrefix + packed);
-    if (compress2(file.data() + kPrefix, &packed, body.data(), static_cast<uLong>(body.size()), 9) != Z_OK) return {};
-    file.resize(kPrefix + packed);
+    if (!pack(body, file)) return {};
     return file;
 }
 
@@ -558,7 +496,7 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
     }
     std::string unpack_error;
     bool cut = false;
-    r.body = unpack(file, declared, unpack_error, cut);
+    r.body = unpack(file, kPrefix, declared, unpack_error, cut);
     Reader in{r.body};
     read_header(in, r);
     std::string stream_error = in.ok() ? check_stream(r) : "";

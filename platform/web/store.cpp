@@ -3,6 +3,7 @@
 // the address at a time, and in the game's folder for the rest of the run.
 #include <emscripten.h>
 
+#include "machine.h"
 #include "platform.h"
 #include "store.h"
 
@@ -18,11 +19,23 @@ EM_ASYNC_JS(bool, page_store_finish, (const char* name, const unsigned char* byt
 namespace platform::store {
 
 namespace {
+
 constexpr int kLargest = 65536;  // what is read back of a file at a save
+
+// A replay's save merges what the recorded save read and keeps nothing: the player's files
+// are not the replay's.
+bool replayed_save(const std::string& path, Merge merge) {
+    Bytes read_again, out;
+    bool found = false;
+    platform::data_read_again(path.c_str(), read_again, found);
+    return merge(read_again, found, out);
 }
+
+}  // namespace
 
 // Every file the game keeps here is shared by the pages of its address.
 bool replace(const std::string& path, Merge merge, bool) {
+    if (machine::replaying()) return replayed_save(path, merge);
     Bytes on_disk(kLargest);
     int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
     if (size < -1) return false;
