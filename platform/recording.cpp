@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <utility>
 
@@ -514,19 +513,19 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
 }
 
 Loaded load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     Loaded r;
-    if (!in) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
         r.error = std::string("can't be read: ") + std::strerror(errno);
         return r;
     }
     // A packed recording is far smaller than its contents: a larger file is none of ours.
-    in.seekg(0, std::ios::end);
-    auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
-    in.seekg(0);
+    std::fseek(in, 0, SEEK_END);
+    auto size = static_cast<std::size_t>(std::max(std::ftell(in), 0L));
+    std::rewind(in);
     std::vector<std::uint8_t> file(std::min(size, kMaxBody));
-    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    file.resize(static_cast<std::size_t>(in.gcount()));
+    file.resize(std::fread(file.data(), 1, file.size(), in));
+    std::fclose(in);
     return parse(file);
 }
 
@@ -559,9 +558,10 @@ std::string enter_replay_folder(const Loaded& r, const std::string& data_folder)
             return "can't link " + from + ": " + std::strerror(errno);
     }
     if (r.table_present) {
-        std::ofstream table(replay_folder + "/" + kTable, std::ios::binary);
-        table.write(reinterpret_cast<const char*>(r.table.data()), static_cast<std::streamsize>(r.table.size()));
-        if (!table) return "can't write the replay's " + std::string(kTable);
+        std::FILE* table = std::fopen((replay_folder + "/" + kTable).c_str(), "wb");
+        bool written = table != nullptr && std::fwrite(r.table.data(), 1, r.table.size(), table) == r.table.size();
+        if (table == nullptr || std::fclose(table) != 0 || !written)
+            return "can't write the replay's " + std::string(kTable);
     }
     if (chdir(replay_folder.c_str()) != 0)
         return std::string("can't enter the replay's folder: ") + std::strerror(errno);
