@@ -353,4 +353,8 @@ void data_file(const char* path, std::FILE* f) {
     if (recording::on) recording::data_file(path, f);
 }
 
+void data_read_again(const char* path, store::Bytes& bytes, bool& found) {
+    if (recording::on) recording::data_read_again(path, bytes, found);
+}
+
 }  // namespace platform

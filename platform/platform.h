@@ -69,6 +69,9 @@ std::time_t time(std::time_t* t);
 // A data file was opened for reading (nullptr: it could not be), at its start: a
 // recording notes what the game read. It leaves the file at its start.
 void data_file(const char* path, std::FILE* f);
+// A save read the file again (found false: there was none): a recording notes the bytes,
+// a replay puts the recorded ones in their place.
+void data_read_again(const char* path, store::Bytes& bytes, bool& found);
 
 // Byte I/O ports; only the speaker's 0x42, 0x43 and 0x61 do anything.
 unsigned char inb(unsigned short port);

@@ -3,16 +3,15 @@
 
 #include <dirent.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <utility>
 
+#include "packing.h"
 #include "platform.h"
 
 namespace platform::recording {
@@ -27,6 +26,7 @@ constexpr std::size_t kMaxTable = 4096;
 constexpr std::size_t kMaxFiles = 64;
 constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 30;  // a replay always ends soon
 constexpr std::int64_t kMaxCoordinate = 1 << 20;
+constexpr std::size_t kMaxReadAgain = 65536;  // the most a save reads back of a file
 
 // The records of the stream, one tag byte each. A poll's tag is its kind + 1.
 enum Tag : std::uint8_t {
@@ -38,6 +38,7 @@ enum Tag : std::uint8_t {
     kFrame,
     kTone,
     kEnd,
+    kReadAgain,  // from format 2 on
 };
 
 std::int64_t us_of(timeval tv) { return std::int64_t{tv.tv_sec} * 1000000 + tv.tv_usec; }
@@ -115,43 +116,24 @@ struct Reader {
 
 // Its size and CRC-32, read from its start; the file is left at its start again.
 void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep) {
-    uLong c = crc32(0, nullptr, 0);
+    std::uint32_t c = 0;
     std::uint64_t total = 0;
-    unsigned char chunk[65536];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0; total += n) {
-        c = crc32(c, chunk, static_cast<uInt>(n));
+    std::vector<unsigned char> chunk(65536);  // too big for the browser's stack
+    for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0; total += n) {
+        c = crc32_of(c, chunk.data(), n);
         if (keep != nullptr && keep->size() < kMaxTable)
-            keep->insert(keep->end(), chunk, chunk + std::min(n, kMaxTable - keep->size()));
+            keep->insert(keep->end(), chunk.begin(),
+                         chunk.begin() + static_cast<std::ptrdiff_t>(std::min(n, kMaxTable - keep->size())));
     }
     std::rewind(f);
     size = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
-    crc = static_cast<std::uint32_t>(c);
+    crc = c;
 }
 
 // A name a replay can put in a folder of its own: no folders, nothing hidden.
 bool plain_name(const std::string& name) {
     return !name.empty() && name.size() < 256 && name[0] != '.' && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos;
-}
-
-// The picture's banks are digested one by one and each digest kept until its bank changes:
-// a frame mostly changes one or two, and digesting all five each frame would cost a window
-// more than the rest of recording together.
-std::uint32_t frame_crc() {
-    static long digested[machine::kScreenBanks] = {-1, -1, -1, -1, -1};
-    static uLong digest_of[machine::kScreenBanks];
-    const unsigned char* screen = machine::screen_memory();  // what the window holds written back first
-    uLong c = crc32(0, nullptr, 0);
-    for (int b = 0; b < machine::kScreenBanks; ++b) {
-        auto length = static_cast<uInt>(
-            std::min(machine::kBankSize, machine::kWidth * machine::kHeight - b * machine::kBankSize));
-        if (machine::bank_changes(b) != digested[b]) {
-            digest_of[b] = crc32(0, screen + std::size_t{machine::kBankSize} * b, length);
-            digested[b] = machine::bank_changes(b);
-        }
-        c = crc32_combine(c, digest_of[b], length);
-    }
-    return static_cast<std::uint32_t>(crc32(c, machine::palette_registers(), machine::kPaletteBytes));
 }
 
 // ---- recording ----
@@ -262,6 +244,8 @@ std::string recorded_here() {
         return "a frame";
     case kTone:
         return "the speaker changing";
+    case kReadAgain:
+        return "the table read again at a save";
     default:
         return "its end";
     }
@@ -390,6 +374,11 @@ std::string check_stream(const Loaded& r) {
             in.le(4);
         } else if (tag == kTone) {
             if (in.varint() > 65536) in.fail(from);
+        } else if (tag == kReadAgain && r.format >= 2) {
+            bool found_ok = in.byte() <= 1;
+            std::uint64_t size = in.varint();
+            if (!found_ok || size > kMaxReadAgain) in.fail(from);
+            for (std::uint64_t i = 0; i < size && in.ok(); ++i) in.byte();
         } else if (tag == kEnd) {
             if (in.ok() && in.at != r.body.size()) in.fail(in.at);
             if (in.ok()) return "";
@@ -430,46 +419,6 @@ void read_header(Reader& in, Loaded& r) {
     if (size > kMaxTable) in.fail(in.at - 2);
     for (std::size_t i = 0; i < size && in.ok(); ++i) r.table.push_back(in.byte());
     r.stream_at = in.at;
-}
-
-// The unpacked contents, no longer than they say they are. `error` for a file whose packed
-// part is damaged; a file cut short leaves `body` shorter than declared.
-std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>& file, std::size_t declared, std::string& error,
-                                 bool& cut_short) {
-    std::vector<std::uint8_t> body;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) {
-        error = "can't be unpacked: out of memory";
-        return body;
-    }
-    z.next_in = const_cast<Bytef*>(file.data() + kPrefix);
-    z.avail_in = static_cast<uInt>(file.size() - kPrefix);
-    // Grown as the contents come, never past what they declare: a file that claims much and
-    // holds little costs little.
-    int status = Z_OK;
-    while (status == Z_OK && body.size() < declared) {
-        std::size_t had = body.size();
-        body.resize(std::min(declared, had + std::max<std::size_t>(had, 65536)));
-        z.next_out = body.data() + had;
-        z.avail_out = static_cast<uInt>(body.size() - had);
-        status = inflate(&z, Z_SYNC_FLUSH);
-        body.resize(body.size() - z.avail_out);
-    }
-    // Past the declared length, only the end of the packed stream may remain.
-    if (status == Z_OK && body.size() == declared) {
-        std::uint8_t spare;
-        z.next_out = &spare;
-        z.avail_out = 1;
-        status = inflate(&z, Z_SYNC_FLUSH);
-        if (z.avail_out == 0) status = Z_DATA_ERROR;
-    }
-    std::size_t in = z.total_in;
-    bool input_left = z.avail_in > 0;
-    inflateEnd(&z);
-    cut_short = (status == Z_OK || status == Z_BUF_ERROR) && !input_left && body.size() < declared;
-    bool whole = status == Z_STREAM_END && body.size() == declared && !input_left;
-    if (!whole && !cut_short) error = "is damaged at byte " + std::to_string(kPrefix + in);
-    return body;
 }
 
 // ---- the replay's folder ----
@@ -516,13 +465,10 @@ std::vector<std::uint8_t> finish_recording() {
     put_le(body, w.table.size(), 2);
     body.insert(body.end(), w.table.begin(), w.table.end());
     body.insert(body.end(), w.stream.begin(), w.stream.end());
-    uLongf packed = compressBound(static_cast<uLong>(body.size()));
     std::vector<std::uint8_t> file(kMagic, kMagic + sizeof kMagic);
     put_le(file, kFormat, 2);
     put_le(file, body.size(), 4);
-    file.resize(kPrefix + packed);
-    if (compress2(file.data() + kPrefix, &packed, body.data(), static_cast<uLong>(body.size()), 9) != Z_OK) return {};
-    file.resize(kPrefix + packed);
+    if (!pack(body, file)) return {};
     return file;
 }
 
@@ -536,8 +482,9 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
         r.error = "ends early, at 0.000000 s";
         return r;
     }
-    auto format = static_cast<unsigned>(file[8] | file[9] << 8);
-    if (format != kFormat) {
+    auto format = static_cast<std::uint16_t>(file[8] | file[9] << 8);
+    r.format = format;
+    if (format != 1 && format != kFormat) {
         r.error = "is a recording of another format (" + std::to_string(format) + "), not " + std::to_string(kFormat);
         return r;
     }
@@ -548,7 +495,7 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
     }
     std::string unpack_error;
     bool cut = false;
-    r.body = unpack(file, declared, unpack_error, cut);
+    r.body = unpack(file, kPrefix, declared, unpack_error, cut);
     Reader in{r.body};
     read_header(in, r);
     std::string stream_error = in.ok() ? check_stream(r) : "";
@@ -566,19 +513,19 @@ Loaded parse(const std::vector<std::uint8_t>& file) {
 }
 
 Loaded load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     Loaded r;
-    if (!in) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
         r.error = std::string("can't be read: ") + std::strerror(errno);
         return r;
     }
     // A packed recording is far smaller than its contents: a larger file is none of ours.
-    in.seekg(0, std::ios::end);
-    auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
-    in.seekg(0);
+    std::fseek(in, 0, SEEK_END);
+    auto size = static_cast<std::size_t>(std::max(std::ftell(in), 0L));
+    std::rewind(in);
     std::vector<std::uint8_t> file(std::min(size, kMaxBody));
-    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    file.resize(static_cast<std::size_t>(in.gcount()));
+    file.resize(std::fread(file.data(), 1, file.size(), in));
+    std::fclose(in);
     return parse(file);
 }
 
@@ -611,9 +558,10 @@ std::string enter_replay_folder(const Loaded& r, const std::string& data_folder)
             return "can't link " + from + ": " + std::strerror(errno);
     }
     if (r.table_present) {
-        std::ofstream table(replay_folder + "/" + kTable, std::ios::binary);
-        table.write(reinterpret_cast<const char*>(r.table.data()), static_cast<std::streamsize>(r.table.size()));
-        if (!table) return "can't write the replay's " + std::string(kTable);
+        std::FILE* table = std::fopen((replay_folder + "/" + kTable).c_str(), "wb");
+        bool written = table != nullptr && std::fwrite(r.table.data(), 1, r.table.size(), table) == r.table.size();
+        if (table == nullptr || std::fclose(table) != 0 || !written)
+            return "can't write the replay's " + std::string(kTable);
     }
     if (chdir(replay_folder.c_str()) != 0)
         return std::string("can't enter the replay's folder: ") + std::strerror(errno);
@@ -717,6 +665,25 @@ void data_file(const char* path, std::FILE* f) {
     Loaded::DataFile d{name, f != nullptr};
     if (f != nullptr) digest(f, d.size, d.crc, nullptr);
     w.files.push_back(d);
+}
+
+void data_read_again(const char* path, store::Bytes& bytes, bool& found) {
+    if (std::strcmp(path, kTable) != 0) return;
+    if (w.active) {
+        auto& out = record(kReadAgain);
+        out.push_back(found ? 1 : 0);
+        std::size_t size = std::min(bytes.size(), kMaxReadAgain);
+        put_varint(out, size);
+        out.insert(out.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        return;
+    }
+    if (!p.active || p.r.format < 2) return;  // an older recording: the replay's own table answers
+    Reader in = take(kReadAgain, "the game read the table again at a save");
+    found = in.byte() != 0;
+    auto size = static_cast<std::size_t>(in.varint());
+    auto from = p.r.body.begin() + static_cast<std::ptrdiff_t>(in.at);
+    bytes.assign(from, from + static_cast<std::ptrdiff_t>(size));  // the stream was checked whole
+    p.at = in.at + size;
 }
 
 std::int64_t replayed_us() { return p.reading_us - us_of(p.r.start); }

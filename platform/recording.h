@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "machine.h"
+#include "store.h"
 
 namespace platform::recording {
 
-constexpr std::uint16_t kFormat = 1;
+constexpr std::uint16_t kFormat = 2;                      // 1 lacks the table read again at a save; still read
 constexpr std::size_t kMaxBody = std::size_t{128} << 20;  // the longest recording read or written, unpacked
 constexpr const char* kTable = "max.pun";                 // its bytes travel in the recording
 
@@ -31,6 +32,7 @@ std::vector<std::uint8_t> finish_recording();
 // A recording read and checked: `error` says why it is refused ("is not a brin recording",
 // "is damaged at byte N", "ends early, at N s"), empty when it can be replayed.
 struct Loaded {
+    std::uint16_t format = kFormat;
     std::string program;  // the version of brin that made it
     timeval start{};
     struct DataFile {
@@ -81,6 +83,9 @@ bool mouse_opened(bool (*open)());
 void speaker(int divisor);
 void frame_shown();
 void data_file(const char* path, std::FILE* f);
+// A save read `path` again: a recording notes what it found, a replay puts in its place
+// what the recorded game found.
+void data_read_again(const char* path, store::Bytes& bytes, bool& found);
 std::int64_t replayed_us();
 
 }  // namespace platform::recording

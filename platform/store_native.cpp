@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform.h"
 #include "store.h"
 
 namespace platform::store {
@@ -246,7 +247,10 @@ bool replace(const std::string& name, Merge merge, bool shared) {
     if (old.fd < 0 && (errno != ENOENT || itself)) return false;
     Bytes on_disk, out;
     if (old.fd >= 0 && !read_back(old.fd, on_disk)) return false;
-    if (!merge(on_disk, old.fd >= 0, out)) return false;
+    Bytes seen = on_disk;  // a replay sees what the recorded game saw; the disk's bytes stay for the write
+    bool found = old.fd >= 0;
+    platform::data_read_again(name.c_str(), seen, found);
+    if (!merge(seen, found, out)) return false;
     remove_leftovers(path);
     return write_file(path, old.fd, out, on_disk, shared);
 }

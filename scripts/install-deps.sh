@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
-#   install-deps.sh web    what building the browser edition needs
+#   install-deps.sh web    what building the browser edition needs (crc-32 from npm too)
 #   install-deps.sh test   that, the tools' libraries, and what the tests need (puppeteer-core
 #                          from npm too)
 set -euo pipefail
@@ -19,7 +19,7 @@ case "${1:-play}" in
   *) wanted=("${play[@]}") ;;
 esac
 # npm comes with some builds of node itself; Debian's own is a package of its own.
-[ "${1:-play}" = test ] && ! command -v npm >/dev/null && wanted+=(npm)
+[ "${1:-play}" != play ] && ! command -v npm >/dev/null && wanted+=(npm)
 
 missing=()
 for p in "${wanted[@]}"; do
@@ -31,6 +31,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+# The page computes its recordings' CRC-32 with the npm package crc-32, at the version the
+# lockfile pins; the web build ships its crc32.js.
+web_page="$(dirname "$0")/../platform/web"
+if [ "${1:-play}" != play ] && [ ! "$web_page/node_modules/.package-lock.json" -nt "$web_page/package-lock.json" ]; then
+  npm ci --prefix "$web_page" --no-audit --no-fund --loglevel=error
 fi
 
 # The browser tests drive Chromium and Firefox with puppeteer-core, at the version the lockfile pins;

@@ -285,7 +285,10 @@ int main(int argc, char** argv) {
     if (!s.script.empty()) load_script(s.script);
     if (!s.replay.empty()) prepare_replay(s);
     open_outputs();
-    sim::on_limit([] { std::exit(kOutOfTime); });
+    sim::on_limit([] {
+        recording::stop_replay();  // cut short by the viewer's limit: no difference
+        std::exit(kOutOfTime);
+    });
     if (!s.record.empty()) {
         record_path = s.record;
         recording::start_recording(platform::machine::now());

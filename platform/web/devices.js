@@ -232,7 +232,8 @@ var brinDevices = (function () {
     },
 
     present: function (rgba, top, rows) {
-      if (!image) image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, kWidth * kHeight * 4), kWidth);
+      if (!image || image.data.buffer !== HEAPU8.buffer)  // memory grown: a new buffer
+        image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, kWidth * kHeight * 4), kWidth);
       context.putImageData(image, 0, 0, 0, top, kWidth, rows);
       if (!drawn) performance.mark('brin-first-frame');
       drawn = true;

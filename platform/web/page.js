@@ -19,7 +19,8 @@
   var worker = null;  // the service worker's registration
 
   function load() {
-    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended });
+    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended,
+      printErr: brinRecordings.said, onExit: brinRecordings.exited });
     levels = brinPictures.kept();
     next.catch(function (e) {
       start.hidden = false;
@@ -33,6 +34,7 @@
     if (audio) audio.resume();
     start.hidden = true;
     end.hidden = true;
+    brinRecordings.starting();
     Promise.all([next, levels]).then(function (both) {
       brinPictures.install(both[0].FS, both[1]);
       both[0].callMain([]);
@@ -155,6 +157,7 @@
   brinPictures.setUp(function () {
     if (!playing) levels = brinPictures.kept();  // a game running took its levels already
   });
+  brinRecordings.setUp(play, function () { return !playing; }, ended);
   button('enter-key', function () {
     sendKey(helpShown ? 'KeyX' : 'Enter');
     showHelpPage(!helpShown);

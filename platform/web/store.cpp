@@ -3,6 +3,8 @@
 // the address at a time, and in the game's folder for the rest of the run.
 #include <emscripten.h>
 
+#include "machine.h"
+#include "platform.h"
 #include "store.h"
 
 // What the storage holds under the name, into `into`: its size, -1 for none, -2 when the
@@ -17,17 +19,31 @@ EM_ASYNC_JS(bool, page_store_finish, (const char* name, const unsigned char* byt
 namespace platform::store {
 
 namespace {
+
 constexpr int kLargest = 65536;  // what is read back of a file at a save
+
+// A replay's save merges what the recorded save read and keeps nothing: the player's files
+// are not the replay's.
+bool replayed_save(const std::string& path, Merge merge) {
+    Bytes read_again, out;
+    bool found = false;
+    platform::data_read_again(path.c_str(), read_again, found);
+    return merge(read_again, found, out);
 }
+
+}  // namespace
 
 // Every file the game keeps here is shared by the pages of its address.
 bool replace(const std::string& path, Merge merge, bool) {
+    if (machine::replaying()) return replayed_save(path, merge);
     Bytes on_disk(kLargest);
     int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
     if (size < -1) return false;
     on_disk.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
+    bool found = size >= 0;
+    platform::data_read_again(path.c_str(), on_disk, found);
     Bytes out;
-    bool merged = merge(on_disk, size >= 0, out);
+    bool merged = merge(on_disk, found, out);
     bool kept = page_store_finish(path.c_str(), out.data(), merged ? static_cast<int>(out.size()) : -1);
     return merged && kept;
 }

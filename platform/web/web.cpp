@@ -11,6 +11,7 @@
 
 #include "keys.h"
 #include "machine.h"
+#include "record.h"
 #include "sound.h"
 
 // ---- the page's side (devices.js) ----
@@ -33,7 +34,10 @@ namespace machine = platform::machine;
 
 bool take_keys() {
     bool any = false;
-    for (int byte; (byte = page_take_key()) >= 0; any = true) machine::push_key(static_cast<std::uint8_t>(byte));
+    for (int byte; (byte = page_take_key()) >= 0; any = true) {
+        if (machine::replaying()) replay_key(byte);
+        machine::push_key(static_cast<std::uint8_t>(byte));
+    }
     return any;
 }
 

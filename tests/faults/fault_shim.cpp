@@ -8,8 +8,10 @@
 //   pause-after-open                       a 50 ms pause, as a slow disk would make
 //   kill-after-open | kill-in-write | kill-after-write | kill-after-fsync |
 //   kill-after-close | kill-after-rename   SIGKILL at that point
+//   another-game-saved                     max.pun.other replaces max.pun as the save
+//                                          takes its lock, as another game's save would
 //
-// Only the new table's file (max.pun.new followed by what makes its name unique) and its
+// Apart from that last one, only the new table's file (max.pun.new followed by what makes its name unique) and its
 // descriptor are touched; every other call goes straight on to the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -68,6 +71,16 @@ int open_new_table(const char* path, int flags, mode_t mode) {
     return fd;
 }
 
+void another_game_saved(const char* path) {
+    static const std::string kLock = "max.pun.lock";
+    std::string name = path;
+    if (!fault_is("another-game-saved") || name.size() < kLock.size() ||
+        name.compare(name.size() - kLock.size(), kLock.size(), kLock) != 0)
+        return;
+    std::string table = name.substr(0, name.size() - std::strlen(".lock"));
+    ::rename((table + ".other").c_str(), table.c_str());
+}
+
 mode_t mode_of(int flags, va_list arguments) {
     return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
 }
@@ -81,6 +94,7 @@ int open(const char* path, int flags, ...) {
     va_start(arguments, flags);
     mode_t mode = mode_of(flags, arguments);
     va_end(arguments);
+    another_game_saved(path);
     return open_new_table(path, flags, mode);
 }
 

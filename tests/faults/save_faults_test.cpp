@@ -3,6 +3,7 @@
 // process is killed between two of them. Afterwards max.pun is the old file or the new one,
 // byte for byte, and a failed save was shown to the player. The faults come from a shim
 // preloaded into brin-sim; the game itself is the one the players get.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,12 +43,12 @@ protected:
         new_table = read(folder + "max.pun");
     }
 
-    static Played save_with(const std::string& fault) {
+    static Played save_with(const std::string& fault, const std::string& arguments = "") {
         write(folder + "max.pun", old_table);
         for (const std::string& name : temporaries()) std::remove((folder + name).c_str());
         // The shim is not built with the sanitizers; preloaded ahead of their run-time it
         // would make AddressSanitizer refuse to start, unless told not to mind the order.
-        return play(folder, script, "",
+        return play(folder, script, arguments,
                     "BRIN_FAULT=" + fault + " LD_PRELOAD='" BRIN_FAULT_SHIM "' ASAN_OPTIONS=verify_asan_link_order=0");
     }
 
@@ -80,6 +81,25 @@ TEST_F(SaveFaults, WithoutAFaultTheNewTableReplacesTheOldOneSilently) {
     EXPECT_TRUE(temporaries().empty());
     EXPECT_EQ(read(folder + "max.pun.new"), Bytes(100, 'x'));
     EXPECT_FALSE(save_error_shown(shot(unhindered, "saved")));
+}
+
+// The save merges the table another game wrote meanwhile; a replay, whose own table is the
+// one read at the start, must merge the recorded one and show and write the same table.
+TEST_F(SaveFaults, AReplayMergesTheTableTheRecordedSaveReadAgain) {
+    Bytes other = old_table;
+    other[0] = 9;  // the first entry: 9 points for "y"
+    other[10] = 'y';
+    write(folder + "max.pun.other", other);
+    Played recorded = save_with("another-game-saved", "--record game.brinrec");
+    ASSERT_EQ(recorded.status, 0) << recorded.stderr_text;
+    Bytes merged = read(folder + "max.pun");
+    ASSERT_NE(std::find(merged.begin() + 10, merged.begin() + 15, 'y'), merged.begin() + 15)
+        << "the other game's entry was not merged";
+    write(folder + "max.pun", old_table);
+    Played replay = play(folder, "", "--replay game.brinrec");
+    EXPECT_EQ(replay.status, 0) << replay.stderr_text;
+    EXPECT_EQ(read(replay.out + "max.pun"), merged);
+    EXPECT_EQ(read(folder + "max.pun"), old_table) << "the replay's table is its own";
 }
 
 TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {

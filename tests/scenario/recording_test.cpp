@@ -52,6 +52,21 @@ TEST(Recording, AReplayGivesTheRunsOutputsByteForByte) {
     EXPECT_EQ(read(folder + "max.pun"), table()) << "the replay's table is its own";
 }
 
+// A game of the first format, which had no table read again at a save, still replays; and a
+// replay cut short by the viewer's limit ends as any run at its limit, with no difference said.
+TEST(Recording, TheFirstFormatStillReplaysAndALimitIsNoDifference) {
+    std::string folder = recorded_game();
+    Bytes file = read(folder + "game.brinrec");
+    ASSERT_EQ(file[8], 2);
+    file[8] = 1;
+    write(folder + "game.brinrec", file);
+    Played replay = play(folder, "", "--replay game.brinrec");
+    EXPECT_EQ(replay.status, 0) << replay.stderr_text;
+    Played cut = play(folder, "", "--replay game.brinrec --limit 5");
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_EQ(cut.stderr_text, "");
+}
+
 // The recording unpacked, changed and packed again, as a damaged program might write it.
 void repack(const std::string& path, const std::function<void(Bytes&)>& change) {
     Bytes file = read(path);

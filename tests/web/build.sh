@@ -4,8 +4,9 @@
 set -euo pipefail
 src=$1
 out=$2
-if ! command -v emcmake >/dev/null || [ ! -d "$src/tests/web/node_modules/puppeteer-core" ]; then
-  echo "the browser tests need Emscripten, Chromium and puppeteer-core: bash scripts/install-deps.sh test" >&2
+if ! command -v emcmake >/dev/null || [ ! -d "$src/tests/web/node_modules/puppeteer-core" ] ||
+  [ ! -d "$src/platform/web/node_modules/crc-32" ]; then
+  echo "the browser tests need Emscripten, Chromium, puppeteer-core and crc-32: bash scripts/install-deps.sh test" >&2
   exit 1
 fi
 emcmake cmake -S "$src" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBRIN_WERROR=ON >/dev/null

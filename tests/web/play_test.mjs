@@ -8,8 +8,9 @@
 // wide as it, a swap by taps, the on-page keys), photo (a photo picked in "your pictures"
 // played as level 1, against brin-sim on the level the page made and on brin-picture's).
 // shuffle (games begun at two times of day deal two shuffles, each brin-sim's at the same
-// time). BROWSER: chromium or firefox.
-import { execFileSync } from 'node:child_process';
+// time), record (the level's game taken from "save this game" and replayed by brin-sim;
+// brin-sim's recording and bad files given to the page). BROWSER: chromium or firefox.
+import { execFileSync, spawnSync } from 'node:child_process';
 import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { crc32, deflateSync } from 'node:zlib';
@@ -80,6 +81,63 @@ function blackPng(width, height) {
   ]);
 }
 
+// The first level played: a swap by keys and one by mouse, the help page, and Escape to the
+// end screen.
+async function playLevel(page, screens) {
+  const start = await startLevel(page, screens.grid);
+  await page.screenshot({ path: 'level.png' });
+
+  // The cursor starts on the cell under the pointer, 10: mark it, go down a row, swap.
+  await page.keyboard.press(' ');  // Space, by the name both drivers know
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press(' ');
+  const [afterKeys, byKeys] = await swapped(page, screens.grid, start, 'a swap by keys');
+  check(byKeys.join() === '10,14' && afterKeys[10] === start[14], `keys swapped cells ${byKeys}`);
+
+  await clickCell(page, 0);
+  await clickCell(page, 5);
+  const [afterMouse, byMouse] = await swapped(page, screens.grid, afterKeys, 'a swap by mouse');
+  check(byMouse.join() === '0,5' && afterMouse[0] === afterKeys[5], `the mouse swapped cells ${byMouse}`);
+
+  // The help page covers the top-left corner; the pointer is kept out of it.
+  await page.mouse.move(700, 500);
+  await page.keyboard.press('Enter');
+  await waitFor(async () => sameRegion(await canvasPixels(page), screens.help, 320, 192), 'the help page');
+  await page.screenshot({ path: 'help.png' });
+  await page.keyboard.press('KeyX');
+  await waitFor(async () => {
+    const b = await boardNow(page, screens.grid);
+    return b && b.join() === afterMouse.join();
+  }, 'the level back after the help page');
+
+  await page.keyboard.press('Escape');
+  await waitFor(() => page.$eval('#end', (e) => !e.hidden), 'the end screen');
+}
+
+// The bytes of the recording the end screen offers, fetched in the page.
+async function offeredRecording(page) {
+  const name = await waitFor(
+    () => page.$eval('#save-game', (a) => !a.hidden && a.textContent === 'save this game' && a.href && a.download),
+    '"save this game"',
+  );
+  check(/^brin-\d{4}-\d\d-\d\d-\d{6}\.brinrec$/.test(name), `the recording is offered as ${name}`);
+  const base64 = await page.$eval('#save-game', async (a) => {
+    const bytes = new Uint8Array(await (await fetch(a.href)).arrayBuffer());
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+    return btoa(text);
+  });
+  return Buffer.from(base64, 'base64');
+}
+
+// Gives the page a recording with its picker, and waits for what it says at the end.
+async function replayInPage(page, path) {
+  await page.$eval('#replay-news', (e) => { e.textContent = ''; });
+  await (await page.$('#recording-file')).uploadFile(path);
+  return waitFor(() => page.$eval('#replay-news', (e) => !e.hidden && !e.textContent.endsWith('…') && e.textContent),
+    'the end of the replay', 120000);
+}
+
 const cases = {
   async title(browser, screens) {
     const page = await browser.page();
@@ -128,40 +186,54 @@ const cases = {
   async level(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    const start = await startLevel(page, screens.grid);
-    await page.screenshot({ path: 'level.png' });
-
-    // The cursor starts on the cell under the pointer, 10: mark it, go down a row, swap.
-    await page.keyboard.press(' ');  // Space, by the name both drivers know
-    await page.keyboard.press('ArrowDown');
-    await page.keyboard.press(' ');
-    const [afterKeys, byKeys] = await swapped(page, screens.grid, start, 'a swap by keys');
-    check(byKeys.join() === '10,14' && afterKeys[10] === start[14], `keys swapped cells ${byKeys}`);
-
-    await clickCell(page, 0);
-    await clickCell(page, 5);
-    const [afterMouse, byMouse] = await swapped(page, screens.grid, afterKeys, 'a swap by mouse');
-    check(byMouse.join() === '0,5' && afterMouse[0] === afterKeys[5], `the mouse swapped cells ${byMouse}`);
-
-    // The help page covers the top-left corner; the pointer is kept out of it.
-    await page.mouse.move(700, 500);
-    await page.keyboard.press('Enter');
-    await waitFor(async () => sameRegion(await canvasPixels(page), screens.help, 320, 192), 'the help page');
-    await page.screenshot({ path: 'help.png' });
-    await page.keyboard.press('KeyX');
-    await waitFor(async () => {
-      const b = await boardNow(page, screens.grid);
-      return b && b.join() === afterMouse.join();
-    }, 'the level back after the help page');
-
-    await page.keyboard.press('Escape');
-    await waitFor(() => page.$eval('#end', (e) => !e.hidden), 'the end screen');
+    await playLevel(page, screens);
     const again = await page.$eval('#again', (e) => e.textContent);
     check(again === 'play again', `the end screen offers "${again}"`);
     await page.screenshot({ path: 'end.png' });
     const drawn = (await frames(page)).length;
     await page.click('#again');
     await waitFor(async () => (await frames(page)).length > drawn, 'a new game after "play again"');
+  },
+
+  // A game recorded in the page replays in brin-sim, frame for frame; a recording made by
+  // brin-sim, and the page's own, replay in the page; a foreign, cut or damaged file is
+  // refused there.
+  async record(browser, screens) {
+    const page = await browser.page();
+    await page.goto(browser.url);
+    await playLevel(page, screens);
+    const recorded = await offeredRecording(page);
+    const dir = mkdtempSync(join(tmpdir(), 'brin-record-'));
+    try {
+      for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) cpSync(join(data, f), join(dir, f));
+      writeFileSync(join(dir, 'page.brinrec'), recorded);
+      const replayed = spawnSync(sim, ['--replay', 'page.brinrec'], { cwd: dir, encoding: 'utf8' });
+      check(replayed.status === 0, `brin-sim replayed the page's game with status ${replayed.status}: ${replayed.stderr}`);
+
+      writeFileSync(join(dir, 'script'), kSimFirstGame.map((line) => line.join(' ')).join('\n') + '\n');
+      cpSync(join(data, 'max.pun'), join(dir, 'max.pun'));
+      execFileSync(sim, ['--script', 'script', '--record', 'sim.brinrec'], { cwd: dir, stdio: 'ignore' });
+      writeFileSync(join(dir, 'hello.brinrec'), 'hello');
+      writeFileSync(join(dir, 'cut.brinrec'), recorded.subarray(0, recorded.length / 2));
+      const flipped = Buffer.from(recorded);
+      for (let i = flipped.length >> 1; i < (flipped.length >> 1) + 4; ++i) flipped[i] ^= 0x5a;
+      writeFileSync(join(dir, 'flipped.brinrec'), flipped);
+      await speed(page, 20);  // a replay waits for its recorded times
+      const said = {
+        'page.brinrec': 'page.brinrec: the replay ended, every frame as recorded',
+        'sim.brinrec': 'sim.brinrec: the replay ended, every frame as recorded',
+        'hello.brinrec': 'hello.brinrec: is not a brin recording',
+        'cut.brinrec': 'cut.brinrec: ends early, at ',
+        'flipped.brinrec': 'flipped.brinrec: is damaged at byte ',
+      };
+      for (const [name, wanted] of Object.entries(said)) {
+        const news = await replayInPage(page, join(dir, name));
+        check(news.startsWith(wanted), `the page said "${news}" for ${name}`);
+      }
+      await page.screenshot({ path: 'replayed.png' });
+    } finally {
+      rmSync(dir, { recursive: true, force: true });
+    }
   },
 
   // The page's clock starts held at each time of day, as brin-sim's does; with the table the

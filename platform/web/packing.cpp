@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// A recording's digests and packing in the browser, which has no zlib: the CRC-32 comes from
+// the page's crc32.js (the npm package crc-32), run on the wasm memory in place, and the page
+// packs and unpacks with the browser's deflate streams (recordings.js).
+#include <emscripten.h>
+
+#include <algorithm>
+
+#include "machine.h"
+#include "packing.h"
+
+EM_JS(std::uint32_t, page_crc32, (std::uint32_t crc, const unsigned char* bytes, std::size_t size),
+      { return CRC32.buf(HEAPU8.subarray(bytes, bytes + size), crc); });
+// The contents the page unpacked of the replay's file: their size, or copied into `into`.
+EM_JS(int, page_unpacked_size, (), { return brinRecordings.unpacked().body.length; });
+EM_JS(void, page_unpacked, (std::uint8_t * into, std::size_t room),
+      { HEAPU8.set(brinRecordings.unpacked().body.subarray(0, room), into); });
+// Where the page found its packed part damaged (-1: nowhere), and whether it was cut short.
+EM_JS(double, page_damaged_at, (), { return brinRecordings.unpacked().damagedAt; });
+EM_JS(bool, page_cut_short, (), { return brinRecordings.unpacked().cutShort; });
+
+namespace platform::recording {
+
+std::uint32_t crc32_of(std::uint32_t crc, const unsigned char* bytes, std::size_t size) {
+    return page_crc32(crc, bytes, size);
+}
+
+// crc-32 has no way to combine two digests, so the digest of the picture up to the end of
+// each bank is kept, and a frame digests again from its first changed bank on.
+std::uint32_t frame_crc() {
+    static long digested[machine::kScreenBanks] = {-1, -1, -1, -1, -1};
+    static std::uint32_t up_to[machine::kScreenBanks];
+    const unsigned char* screen = machine::screen_memory();
+    std::uint32_t c = 0;
+    bool changed = false;
+    for (int b = 0; b < machine::kScreenBanks; ++b) {
+        auto length = static_cast<std::size_t>(
+            std::min(machine::kBankSize, machine::kWidth * machine::kHeight - b * machine::kBankSize));
+        changed = changed || machine::bank_changes(b) != digested[b];
+        if (changed) {
+            up_to[b] = crc32_of(c, screen + std::size_t{machine::kBankSize} * b, length);
+            digested[b] = machine::bank_changes(b);
+        }
+        c = up_to[b];
+    }
+    return crc32_of(c, machine::palette_registers(), machine::kPaletteBytes);
+}
+
+// The page packs the contents when it offers the file.
+bool pack(const std::vector<std::uint8_t>& contents, std::vector<std::uint8_t>& file) {
+    file.insert(file.end(), contents.begin(), contents.end());
+    return true;
+}
+
+// The page unpacked the file before the game started, within its declared length.
+std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>&, std::size_t, std::size_t declared,
+                                 std::string& error, bool& cut_short) {
+    std::vector<std::uint8_t> contents(std::min(static_cast<std::size_t>(page_unpacked_size()), declared));
+    page_unpacked(contents.data(), contents.size());
+    if (double at = page_damaged_at(); at >= 0)
+        error = "is damaged at byte " + std::to_string(static_cast<long long>(at));
+    cut_short = page_cut_short();
+    return contents;
+}
+
+}  // namespace platform::recording

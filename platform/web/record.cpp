@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include "record.h"
+
+#include <emscripten.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "machine.h"
+#include "platform.h"
+#include "recording.h"
+
+// ---- the page's side (recordings.js) ----
+
+// The size of the recording the player gave, -1 for none; its bytes copied into `into`.
+EM_JS(int, page_replay_size, (), {
+    var r = brinRecordings.unpacked();
+    return r ? r.file.length : -1;
+});
+EM_JS(void, page_replay_file, (std::uint8_t * into), { HEAPU8.set(brinRecordings.unpacked().file, into); });
+EM_JS(void, page_recorded, (const std::uint8_t* bytes, std::size_t size),
+      { brinRecordings.recorded(HEAPU8.slice(bytes, bytes + size)); });
+EM_JS(void, page_refused, (const char* why), { brinRecordings.refused(UTF8ToString(why)); });
+
+namespace web {
+namespace {
+
+namespace recording = platform::recording;
+constexpr int kEscapeKey = 1;
+
+extern "C" void offer_recording() {
+    std::vector<std::uint8_t> file = recording::finish_recording();
+    page_recorded(file.data(), file.size());
+}
+
+}  // namespace
+
+bool start_recording_or_replay() {
+    int size = page_replay_size();
+    if (size < 0) {
+        recording::start_recording(platform::machine::now());
+        std::atexit(offer_recording);
+        return true;
+    }
+    std::vector<std::uint8_t> file(static_cast<std::size_t>(size));
+    page_replay_file(file.data());
+    recording::Loaded r = recording::parse(file);
+    char here[256];
+    std::string folder = getcwd(here, sizeof here) != nullptr ? here : ".";
+    std::string why = r.error.empty() ? recording::data_differs(r, folder) : r.error;
+    if (why.empty()) why = recording::enter_replay_folder(r, folder);
+    if (!why.empty()) {
+        page_refused(why.c_str());
+        return false;
+    }
+    recording::start_replay(std::move(r), "brin");
+    return true;
+}
+
+void replay_key(int byte) {
+    if (byte != kEscapeKey) return;
+    recording::stop_replay();
+    platform::keyboard_close();
+    platform::vga_setmode(platform::TEXT);
+    std::exit(0);
+}
+
+}  // namespace web

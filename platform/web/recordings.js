@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// Recordings in the page: each game is recorded by the game itself (record.cpp), which hands
+// over its contents at the end; the page packs them with the browser's deflate stream and
+// offers them as "save this game". A recording picked or dropped onto the page is unpacked
+// here, within its declared length, and the next game replays it. The files are as
+// docs/recording.md says: a 14-byte prefix, then one zlib stream.
+var brinRecordings = (function () {
+  'use strict';
+  var kPrefix = 14;
+  var kMaxContents = 128 * 1024 * 1024;
+  var kChunk = 4096;  // how finely the place of damage in a packed file is found
+
+  var page = null;  // the page's play(), idle() and ended(), once set up
+  var pending = null;  // the recording the next game replays, unpacked
+  var replaying = null;  // its name, while that game runs
+  var lastSaid = '';  // the game's last line on its error output
+  var saveLink = document.getElementById('save-game');
+  var news = document.getElementById('replay-news');
+
+  function say(text) {
+    news.textContent = text;
+    news.hidden = !text;
+  }
+
+  function pack(contents) {
+    return new Response(new Blob([contents]).stream().pipeThrough(new CompressionStream('deflate'))).arrayBuffer();
+  }
+
+  // What a game can replay of the file: its contents as far as they unpack, never past the
+  // length it declares, and where its packed part was found damaged (-1: nowhere) or whether
+  // it was cut short.
+  async function unpack(file) {
+    var r = { file: file, body: new Uint8Array(0), damagedAt: -1, cutShort: false };
+    if (file.length < kPrefix) return r;  // the game refuses it before unpacking
+    var declared = file[10] + file[11] * 0x100 + file[12] * 0x10000 + file[13] * 0x1000000;
+    if (declared > kMaxContents) return r;
+    var parts = [], got = 0, tooLong = false;
+    var stream = new DecompressionStream('deflate');
+    var writer = stream.writable.getWriter();
+    var reader = stream.readable.getReader();
+    var reading = (async function () {
+      for (var part; !(part = await reader.read()).done;) {
+        if (part.value.length > declared - got) {
+          tooLong = true;
+          reader.cancel().catch(function () {});  // fails the writes waiting
+          return;
+        }
+        parts.push(part.value);
+        got += part.value.length;
+      }
+    })();
+    reading.catch(function () {});  // the writes and the close see the stream's failure
+    var fed = kPrefix;
+    try {
+      for (; fed < file.length; fed = Math.min(fed + kChunk, file.length)) {
+        await writer.write(file.subarray(fed, Math.min(fed + kChunk, file.length)));
+      }
+      await writer.close();
+      await reading;
+      if (tooLong || got < declared) r.damagedAt = file.length;
+    } catch (e) {
+      if (fed >= file.length && !tooLong && got < declared) r.cutShort = true;  // stopped short of its end
+      else r.damagedAt = fed >= file.length ? file.length : Math.min(fed + kChunk, file.length);
+      writer.abort().catch(function () {});
+    }
+    r.body = new Uint8Array(got);
+    for (var i = 0, at = 0; i < parts.length; at += parts[i].length, ++i) r.body.set(parts[i], at);
+    return r;
+  }
+
+  function replay(file) {
+    if (!file || !page) return;
+    if (!page.idle()) {
+      say('end the game first, then give the recording again');
+      return;
+    }
+    say('reading ' + file.name + '…');
+    file.arrayBuffer().then(function (bytes) {
+      return unpack(new Uint8Array(bytes.slice(0, kMaxContents)));
+    }).then(function (r) {
+      pending = r;
+      replaying = file.name;
+      lastSaid = '';
+      say('');
+      page.play();
+    }).catch(function (e) {
+      say(file.name + " can't be read: " + e);
+    });
+  }
+
+  function fileName() {
+    var d = new Date();
+    var two = function (n) { return String(n).padStart(2, '0'); };
+    return 'brin-' + d.getFullYear() + '-' + two(d.getMonth() + 1) + '-' + two(d.getDate()) + '-' +
+      two(d.getHours()) + two(d.getMinutes()) + two(d.getSeconds()) + '.brinrec';
+  }
+
+  return {
+    // The page's play(), whether no game runs now, and its end of a game.
+    setUp: function (play, idle, ended) {
+      page = { play: play, idle: idle, ended: ended };
+      var picker = document.getElementById('recording-file');
+      var watch = document.getElementById('watch-button');
+      watch.addEventListener('click', function () {
+        picker.click();
+        watch.blur();  // Space and Enter are the game's
+      });
+      picker.addEventListener('change', function () {
+        replay(picker.files[0]);
+        picker.value = '';
+      });
+      var stage = document.getElementById('stage');
+      stage.addEventListener('dragover', function (e) { e.preventDefault(); });
+      stage.addEventListener('drop', function (e) {
+        e.preventDefault();
+        replay(e.dataTransfer.files[0]);
+      });
+    },
+
+    // A game starts: the last one's file is no longer offered.
+    starting: function () {
+      if (saveLink.href) URL.revokeObjectURL(saveLink.href);
+      saveLink.removeAttribute('href');
+      saveLink.hidden = true;
+      if (!pending) say('');
+    },
+
+    // ---- for the game (record.cpp, packing.cpp) ----
+
+    unpacked: function () { return pending; },
+
+    // The game ended recorded: the prefix and the contents, to pack.
+    recorded: function (file) {
+      pack(file.subarray(kPrefix)).then(function (packed) {
+        var blob = new Blob([file.subarray(0, kPrefix), packed], { type: 'application/octet-stream' });
+        saveLink.href = URL.createObjectURL(blob);
+        saveLink.download = fileName();
+        saveLink.hidden = false;
+      }).catch(function (e) {
+        console.warn('brin: the game could not be packed: ' + e);
+      });
+    },
+
+    refused: function (why) {
+      say(replaying + ': ' + why);
+      pending = null;
+      page.ended();
+    },
+
+    // The game's error output, where a replay says where it differs.
+    said: function (line) {
+      lastSaid = line;
+      console.warn(line);
+    },
+
+    exited: function (status) {
+      if (!replaying) return;
+      if (pending) say(status === 0 ? replaying + ': the replay ended, every frame as recorded' : lastSaid);
+      pending = null;
+      replaying = null;
+    },
+  };
+})();
