@@ -19,22 +19,7 @@ brin=$(readlink -f "$1")
 launcher=$(readlink -f "$2")
 data=$(readlink -f "$3")
 
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-for tool in xdotool import convert openbox; do
-  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh test)"
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
+source "$(dirname "$0")/window_script.sh" import convert openbox
 unset SDL_AUDIODRIVER  # the machine's own sound, or none
 
 # ---- looking at the screen ----
@@ -89,7 +74,7 @@ play_full_screen() {  # WIDTH HEIGHT
   local game=$!
   pids+=($game)
   local window
-  window=$(timeout 20 xdotool search --sync --name '^brin$' | head -1) || fail "no brin window: $(cat "$work/brin.err")"
+  window=$(brin_window) || fail "no brin window: $(cat "$work/brin.err")"
   xdo windowactivate --sync "$window"
   xdo mousemove --sync $((w - 1)) $((h - 1))
   local deadline=$((SECONDS + 120))

@@ -33,7 +33,7 @@ start_brin() {
   (cd "$data" && exec "$brin" "$@") >"$work/brin.out" 2>"$work/brin.err" &
   pid=$!
   pids+=($pid)
-  window=$(timeout 20 xdotool search --sync --name '^brin$' | head -1) || fail "no brin window: $(cat "$work/brin.err")"
+  window=$(brin_window) || fail "no brin window: $(cat "$work/brin.err")"
   xdo windowmove --sync "$window" 0 0
   xdo windowfocus --sync "$window"
 }

@@ -100,7 +100,7 @@ sim_click() {  # at moment $1 moves to ($2, $3), presses and releases the left b
 XDG_DATA_HOME="$work/xdg" "$work/prefix/bin/brin" >"$work/brin.out" 2>"$work/brin.err" &
 brin=$!
 pids+=($brin)
-window=$(timeout 20 xdotool search --sync --name '^brin$' | head -1) || fail "no brin window: $(cat "$work/brin.err")"
+window=$(brin_window) || fail "no brin window: $(cat "$work/brin.err")"
 xdo windowmove --sync "$window" 0 0
 xdo windowsize --sync "$window" 1280 960
 xdo windowfocus --sync "$window"
@@ -185,7 +185,7 @@ echo "cursor frame at (400 192): $real, brin-sim $sim"
 XDG_DATA_HOME="$work/xdg" "$work/prefix/bin/brin" >/dev/null 2>"$work/brin2.err" &
 brin=$!
 pids+=($brin)
-timeout 20 xdotool search --sync --name '^brin$' >/dev/null || fail "no second brin window"
+brin_window >/dev/null || fail "no second brin window"
 sleep 1
 kill -TERM "$brin"
 status=0

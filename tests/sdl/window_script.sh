@@ -2,8 +2,8 @@
 # What the scripts that drive brin's window through XTest share, sourced after they have
 # restarted inside with_xvfb.sh: `source window_script.sh TOOL...` checks the tools they need
 # and gives a work folder of its own with the processes in `pids` ended at exit (kept with
-# BRIN_KEEP_TEST=1), `fail`, `xdo` (xdotool that may not hang), and the window's settings and
-# last game kept in that folder, not the tester's.
+# BRIN_KEEP_TEST=1), `fail`, `xdo` (xdotool that may not hang), `brin_window`, and the
+# window's settings and last game kept in that folder, not the tester's.
 for tool in xdotool "$@"; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-deps.sh test)"; exit 1; }
 done
@@ -20,3 +20,15 @@ fail() {
 }
 xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
 export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+
+# The id of brin's window, once one is shown; fails after a minute without one. A search
+# fails when a window vanishes while it walks the tree (BadWindow), which is likelier the
+# busier the machine: it is tried again.
+brin_window() {
+  local found deadline=$((SECONDS + 60))
+  until found=$(xdotool search --name '^brin$' 2>/dev/null | head -1) && [ -n "$found" ]; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+  echo "$found"
+}
