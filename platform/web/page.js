@@ -67,10 +67,14 @@
     });
   }
 
+  // The start screen is up, and not behind "your pictures".
+  function waiting() {
+    return !playing && !start.hidden && document.getElementById('pictures').hidden;
+  }
+
   // The keypress that starts a game is not the game's.
   function startKey(e) {
-    var elsewhere = !document.getElementById('pictures').hidden;
-    if (playing || start.hidden || elsewhere || e.ctrlKey || e.altKey || e.metaKey) return;
+    if (!waiting() || e.ctrlKey || e.altKey || e.metaKey) return;
     e.preventDefault();
     play();
   }
@@ -139,9 +143,14 @@
   next.then(function () {
     // Where the browser lets the page sound at once, the game need not wait for a gesture.
     // Firefox says so itself: its audio may not run yet, or ever where there is no device.
-    if (audio && (audio.state === 'running' || autoplayAllowed())) play();
-    else document.getElementById('start-text').textContent =
+    // Chromium only starts the audio, maybe after the game has loaded: the start screen
+    // then gives way as soon as it does.
+    if (audio && (audio.state === 'running' || autoplayAllowed())) return play();
+    document.getElementById('start-text').textContent =
       document.body.classList.contains('touch') ? 'tap to play' : 'click or press a key to play';
+    if (audio) audio.addEventListener('statechange', function () {
+      if (audio.state === 'running' && waiting()) play();
+    });
   });
   start.addEventListener('click', play);
   window.addEventListener('keydown', startKey);

@@ -84,21 +84,12 @@ const cases = {
   async title(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    // Where the browser lets pages sound, the game starts at once; else it waits for the
-    // player. Chromium is launched to block sound here; Firefox under automation allows it.
-    const mayPlay = await page.evaluate(
-      () => !!navigator.getAutoplayPolicy && navigator.getAutoplayPolicy('audiocontext') === 'allowed',
-    );
-    if (!mayPlay) {
-      const text = await waitFor(
-        () => page.$eval('#start-text', (e) => (e.textContent.includes('play') ? e.textContent : '')),
-        'the start screen',
-      );
-      check(text === 'click or press a key to play', `start screen says "${text}"`);
-      check((await frames(page)).length === 0, 'the game drew before the player started it');
-      await page.screenshot({ path: 'start.png' });
-      await page.keyboard.press('KeyX');
-    }
+    // Launched to block sound, the page waits for the player, who starts it with a key.
+    const text = await page.startChoice;
+    check(text === 'click or press a key to play', `start screen says "${text}"`);
+    check((await frames(page)).length === 0, 'the game drew before the player started it');
+    await page.screenshot({ path: 'start.png' });
+    await page.keyboard.press('KeyX');
     await speed(page, 5);
     await waitForFrame(page, frameHash(screens.title), 'the title');
     check(await page.$eval('#start', (e) => e.hidden), 'the start screen stays');
