@@ -6,8 +6,8 @@
 var brinPictures = (function () {
   'use strict';
   var kLevels = 4;
-  var kMaxPixels = 50e6;      // beyond this a photo is refused before it is decoded
-  var kDecodePixels = 5e6;    // beyond this the browser decodes it scaled down
+  var kMaxPixels = 50e6;  // beyond this a photo is refused before it is decoded
+  var kScreenWidth = 640, kScreenHeight = 480;
   var kDatabase = 'brin-pictures', kStore = 'levels';
 
   function request(r) {
@@ -65,11 +65,19 @@ var brinPictures = (function () {
         URL.revokeObjectURL(url);
         reject(failure(file.name + ' cannot be read as a picture by this browser'));
       };
-      img.src = url;  // only its size is known on load; it is decoded when drawn
+      img.src = url;  // only its size (turned by its Exif orientation) is read on load
     });
   }
 
-  // The photo the right way up, over black, at most kDecodePixels: RGBA and its size.
+  // The scale at which the photo is drawn: twice what the screen shows of it once cut to
+  // the screen's shape, so that the converter's own filter makes the last step, as
+  // brin-picture's does. Drawn small, a JPEG is decoded small (createImageBitmap's resizing
+  // decodes it whole first).
+  function decodeScale(w, h) {
+    return Math.min(1, 2 * Math.max(kScreenWidth / w, kScreenHeight / h));
+  }
+
+  // The photo the right way up, over black, decoded scaled: RGBA and its size.
   function decode(file) {
     return imageOf(file).then(function (img) {
       var w = img.naturalWidth, h = img.naturalHeight;
@@ -78,7 +86,7 @@ var brinPictures = (function () {
         throw failure(file.name + ' is too big (' + w + 'x' + h + '): photos of up to ' +
                       kMaxPixels / 1e6 + ' million pixels are taken');
       }
-      var scale = Math.min(1, Math.sqrt(kDecodePixels / (w * h)));
+      var scale = decodeScale(w, h);
       var canvas = document.createElement('canvas');
       canvas.width = Math.max(1, Math.round(w * scale));
       canvas.height = Math.max(1, Math.round(h * scale));
