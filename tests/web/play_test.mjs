@@ -6,7 +6,8 @@
 // level solved, the name typed, the table kept across a reload), offline (the page reloaded
 // with the server gone starts and shows the title), phone (a phone's screen: the canvas as
 // wide as it, a swap by taps, the on-page keys), photo (a photo picked in "your pictures"
-// played as level 1, against brin-sim on the level the page made and on brin-picture's).
+// played as level 1, against brin-sim on the level the page made and on brin-picture's; the
+// same photo dropped onto the panel).
 // shuffle (games begun at two times of day deal two shuffles, each brin-sim's at the same
 // time). BROWSER: chromium or firefox.
 import { execFileSync } from 'node:child_process';
@@ -265,6 +266,21 @@ const cases = {
     await page.screenshot({ path: 'pictures.png' });
     const made = await keptLevel(page, 1);
     check(made, 'no level 1 kept');
+
+    // The same photo dropped onto the panel makes the same level again, under its new name.
+    await page.$eval(
+      '#pictures',
+      (panel, base64) => {
+        const files = new DataTransfer();
+        const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+        files.items.add(new File([bytes], 'dropped.jpg', { type: 'image/jpeg' }));
+        panel.dispatchEvent(new DragEvent('drop', { dataTransfer: files, bubbles: true, cancelable: true }));
+      },
+      readFileSync(photo).toString('base64'),
+    );
+    await waitFor(() => page.$eval('#picture-news', (e) => e.textContent.includes('Level 1: dropped.jpg.')), 'the dropped photo made level 1');
+    check(Buffer.from(await keptLevel(page, 1)).equals(Buffer.from(made)), 'the dropped photo made another level');
+    check(await page.$eval('#slots img', (e) => e.alt === 'dropped.jpg'), 'level 1 not shown as the dropped photo');
 
     // The page's level as brin-sim plays it, and brin-picture's level of the same photo.
     const dir = mkdtempSync(join(tmpdir(), 'brin-photo-'));
