@@ -200,4 +200,11 @@ std::vector<std::string> level_faults(const std::uint8_t* pixels, int stride, co
     return faults;
 }
 
+std::string level_warning(const std::vector<std::string>& faults) {
+    if (faults.empty()) return "";
+    std::string text = "this picture makes a level that is hard or impossible to solve:\n";
+    for (const std::string& f : faults) text += "  " + f + "\n";
+    return text + "  (tiles numbered 0 to 19 row by row from the top left)\n";
+}
+
 }  // namespace tools

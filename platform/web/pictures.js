@@ -122,21 +122,7 @@ var brinPictures = (function () {
     return converter;
   }
 
-  function listed(tiles) {
-    if (tiles.length === 1) return tiles[0];
-    return tiles.slice(0, -1).join(', ') + ' and ' + tiles[tiles.length - 1];
-  }
-
-  // What brin-picture warns of, in its words.
-  function faultText(faults) {
-    return faults.split('\n').filter(Boolean).map(function (line) {
-      var words = line.split(' '), tiles = words.slice(1);
-      if (words[0] === 'alike') return 'tiles ' + listed(tiles) + ' look alike';
-      return (tiles.length === 1 ? 'tile ' : 'tiles ') + listed(tiles) + ' show nothing but one colour';
-    });
-  }
-
-  // Resolves to { pcx, thumbnail, faults } for a photo.
+  // Resolves to { pcx, thumbnail, warning } for a photo.
   function convert(file) {
     return Promise.all([loadConverter(), decode(file)]).then(function (both) {
       var m = both[0], photo = both[1];
@@ -145,7 +131,7 @@ var brinPictures = (function () {
       var size = m._photo_convert(1);
       var at = m._photo_level();
       return { pcx: m.HEAPU8.slice(at, at + size), thumbnail: photo.thumbnail,
-               faults: faultText(m.UTF8ToString(m._photo_faults())) };
+               warning: m.UTF8ToString(m._photo_warning()) };
     });
   }
 
@@ -201,10 +187,7 @@ var brinPictures = (function () {
           var level = { level: i + 1, name: file.name, pcx: made.pcx, thumbnail: made.thumbnail };
           return withStore('readwrite', function (s) { return s.put(level, i + 1); }).then(function () {
             lines.push('Level ' + (i + 1) + ': ' + file.name + '.');
-            if (made.faults.length) {
-              lines.push('  This picture makes a level that is hard or impossible to solve: ' +
-                         made.faults.join('; ') + ' (tiles numbered 0 to 19 row by row from the top left).');
-            }
+            if (made.warning) lines.push('  Warning: ' + made.warning.trimEnd());
           });
         }, function (e) {
           lines.push('Level ' + (i + 1) + ' stays as it was: ' + (e.plain ? e.message : file.name + ' cannot be made a level (' + e + ')') + '.');

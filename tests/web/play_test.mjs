@@ -263,6 +263,9 @@ const cases = {
     check(news.includes('Level 2 stays as it was: notes.jpg cannot be read'), `no word of the file that is no picture: ${news}`);
     check(news.includes('Level 3 stays as it was: huge.png is too big (8000x7000)'), `no word of the huge photo: ${news}`);
     check(news.includes('Level 4: large.png.'), `the large photo was not made a level: ${news}`);
+    // All black, its tiles are alike and of one colour: the warning is brin-picture's.
+    for (const words of ['Warning: this picture makes a level that is hard', 'tiles 0, 1, 2', 'show nothing but one colour'])
+      check(news.includes(words), `no warning of the black photo's tiles ("${words}"): ${news}`);
     await page.screenshot({ path: 'pictures.png' });
     const made = await keptLevel(page, 1);
     check(made, 'no level 1 kept');
