@@ -19,12 +19,35 @@
   var worker = null;  // the service worker's registration
 
   function load() {
-    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended });
+    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended, instantiateWasm: instantiate });
     levels = brinPictures.kept();
-    next.catch(function (e) {
-      start.hidden = false;
-      document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
+    next.catch(unloadable);
+  }
+
+  function unloadable(e) {
+    start.hidden = false;
+    document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
+  }
+
+  // The code compiled while the page loaded (index.html), or, from a server that does not
+  // serve it as application/wasm, compiled here; kept for the next game.
+  var code = null;
+  function instantiate(imports, receive) {
+    if (!code) {
+      code = (brinCode || Promise.reject()).catch(function () {
+        return fetch('brin.wasm', { credentials: 'same-origin' }).then(function (r) {
+          if (!r.ok) throw new Error('brin.wasm: ' + r.status + ' ' + r.statusText);
+          return r.arrayBuffer();
+        }).then(WebAssembly.compile);
+      });
+    }
+    code.then(function (module) {
+      return WebAssembly.instantiate(module, imports).then(function (instance) { receive(instance, module); });
+    }).catch(function (e) {
+      code = null;
+      unloadable(e);
     });
+    return {};  // the exports come to receive
   }
 
   function play() {
