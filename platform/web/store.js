@@ -70,8 +70,9 @@ var brinStore = (function () {
     err('brin: the high scores cannot be kept in this browser: ' + e);
   }
 
-  // Read while the code and data load, not after.
+  // Read while the code and data load, not after; a failure is told once the game starts.
   var reading = read('max.pun');
+  reading.catch(function () {});
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     var kept = null;
     addRunDependency('brin-kept');
