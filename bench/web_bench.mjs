@@ -5,10 +5,11 @@
 // time from its second to the canvas, and a key's from its keydown event to the next frame,
 // all on the page's own clock.
 //   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
-import { existsSync, readFileSync, readdirSync } from 'node:fs';
+import { existsSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
 import { launch, simScreens, speed, startLevel, waitFor } from '../tests/web/brin.mjs';
+import { processTree } from './proc.mjs';
 
 const [, , site, sim, data, seconds = '20'] = process.argv;
 const kTicks = 100;  // clock ticks a second in /proc
@@ -32,24 +33,10 @@ function sizes() {
 
 // CPU time so far of a process and all its descendants, in clock ticks, by process id.
 function cpuTicks(root) {
-  const parent = new Map(), found = new Map();
-  for (const pid of readdirSync('/proc').filter((p) => /^\d+$/.test(p))) {
-    try {
-      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
-      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      const cmd = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
-      const kind = (cmd.match(/--type=([a-z-]+)/) || [, 'browser'])[1];
-      parent.set(pid, fields[1]);
-      found.set(pid, { ticks: Number(fields[11]) + Number(fields[12]), type: kind + (cmd.includes('--utility-sub-type=audio') ? ' (audio)' : '') });
-    } catch {
-      // gone meanwhile
-    }
-  }
-  const inTree = (pid) => {
-    for (let p = pid; p && p !== '0'; p = parent.get(p)) if (p === String(root)) return true;
-    return false;
-  };
-  return new Map([...found].filter(([pid]) => inTree(pid)));
+  return new Map([...processTree(root)].map(([pid, { fields, cmd }]) => {
+    const kind = (cmd.match(/--type=([a-z-]+)/) || [, 'browser'])[1];
+    return [pid, { ticks: Number(fields[11]) + Number(fields[12]), type: kind + (cmd.includes('--utility-sub-type=audio') ? ' (audio)' : '') }];
+  }));
 }
 
 // The share of a core all Chromium's processes used over the next `seconds`: those that ended

@@ -126,11 +126,9 @@ Options options(int argc, char** argv) {
 // The level is written all the same: the player may like it hard, or mean to try another.
 void warn_if_unplayable(const tools::Indexed& level) {
     const tools::Levels levels = tools::six_bit_levels(level.palette);
-    const std::vector<std::string> faults = tools::level_faults(level.pixels.data(), level.width, levels.data());
-    if (faults.empty()) return;
-    std::fprintf(stderr, "brin-picture: warning: this picture makes a level that is hard or impossible to solve:\n");
-    for (const std::string& f : faults) std::fprintf(stderr, "  %s\n", f.c_str());
-    std::fprintf(stderr, "  (tiles numbered 0 to 19 row by row from the top left, as brin-preview numbers them)\n");
+    const std::string warning =
+        tools::level_warning(tools::level_faults(level.pixels.data(), level.width, levels.data()));
+    if (!warning.empty()) std::fprintf(stderr, "brin-picture: warning: %s", warning.c_str());
 }
 
 // Blown up this many times or more, a picture shows its pixels as blurred blocks.

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -171,10 +170,12 @@ bool grouped_together(const std::vector<std::vector<int>>& groups, int a, int b)
     return false;
 }
 
+// A measure (never below 0) to two places. Not printf: the page's converter would carry all
+// of its formatting for this.
 std::string two_places(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
+    const long hundredths = std::lround(value * 100);
+    const long cents = hundredths % 100;
+    return std::to_string(hundredths / 100) + (cents < 10 ? ".0" : ".") + std::to_string(cents);
 }
 
 }  // namespace
@@ -198,6 +199,13 @@ std::vector<std::string> level_faults(const std::uint8_t* pixels, int stride, co
         faults.push_back("tile " + std::to_string(plainest) + " shows little to place it by (detail " +
                          two_places(detail) + ", less than " + two_places(kPlainBelow) + ")");
     return faults;
+}
+
+std::string level_warning(const std::vector<std::string>& faults) {
+    if (faults.empty()) return "";
+    std::string text = "this picture makes a level that is hard or impossible to solve:\n";
+    for (const std::string& f : faults) text += "  " + f + "\n";
+    return text + "  (tiles numbered 0 to 19 row by row from the top left)\n";
 }
 
 }  // namespace tools

@@ -53,6 +53,10 @@ int plainest_tile(const std::uint8_t* pixels, int stride, const std::uint8_t* le
 // none for a level that plays well. Tiles are numbered 0 to 19, row by row from the top left.
 std::vector<std::string> level_faults(const std::uint8_t* pixels, int stride, const std::uint8_t* levels);
 
+// The warning of those faults, as brin-picture and the page give it: a line saying so, a line
+// each indented, and how the tiles are numbered; empty when there are none.
+std::string level_warning(const std::vector<std::string>& faults);
+
 // What makes a level unplayable, judged as a player sees the tiles: by the mean colours of
 // 8x8 squares, so that dithering and grain count for nothing.
 // Tiles that can't be told apart (each group holds tiles alike to one another in a chain),

@@ -14,13 +14,7 @@ namespace {
 tools::Image photo;
 std::vector<std::uint8_t> rgba;
 std::vector<std::uint8_t> level;
-std::string faults;
-
-std::string numbers(const std::vector<int>& tiles) {
-    std::string text;
-    for (int t : tiles) text += " " + std::to_string(t);
-    return text;
-}
+std::string warning;
 
 }  // namespace
 
@@ -43,17 +37,12 @@ __attribute__((used)) int photo_convert(float dithering) {
     photo = {};
     level = tools::pcx_bytes(picture);
     const tools::Levels levels = tools::six_bit_levels(picture.palette);
-    faults.clear();
-    for (const std::vector<int>& group : tools::alike_tiles(picture.pixels.data(), picture.width, levels.data()))
-        faults += "alike" + numbers(group) + "\n";
-    const std::vector<int> flat = tools::flat_tiles(picture.pixels.data(), picture.width, levels.data());
-    if (!flat.empty()) faults += "flat" + numbers(flat) + "\n";
+    warning = tools::level_warning(tools::level_faults(picture.pixels.data(), picture.width, levels.data()));
     return static_cast<int>(level.size());
 }
 
 __attribute__((used)) const std::uint8_t* photo_level() { return level.data(); }
 
-// What makes the level hard to solve, a line each: "alike" and the tiles that look alike,
-// "flat" and the tiles of one colour.
-__attribute__((used)) const char* photo_faults() { return faults.c_str(); }
+// The warning of what makes the level hard to solve, in brin-picture's words; empty if nothing.
+__attribute__((used)) const char* photo_warning() { return warning.c_str(); }
 }

@@ -19,13 +19,36 @@
   var worker = null;  // the service worker's registration
 
   function load() {
-    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended,
+    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended, instantiateWasm: instantiate,
       printErr: brinRecordings.said, onExit: brinRecordings.exited });
     levels = brinPictures.kept();
-    next.catch(function (e) {
-      start.hidden = false;
-      document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
+    next.catch(unloadable);
+  }
+
+  function unloadable(e) {
+    start.hidden = false;
+    document.getElementById('start-text').textContent = 'brin could not be loaded: ' + e;
+  }
+
+  // The code compiled while the page loaded (index.html), or, from a server that does not
+  // serve it as application/wasm, compiled here; kept for the next game.
+  var code = null;
+  function instantiate(imports, receive) {
+    if (!code) {
+      code = (brinCode || Promise.reject()).catch(function () {
+        return fetch('brin.wasm', { credentials: 'same-origin' }).then(function (r) {
+          if (!r.ok) throw new Error('brin.wasm: ' + r.status + ' ' + r.statusText);
+          return r.arrayBuffer();
+        }).then(WebAssembly.compile);
+      });
+    }
+    code.then(function (module) {
+      return WebAssembly.instantiate(module, imports).then(function (instance) { receive(instance, module); });
+    }).catch(function (e) {
+      code = null;
+      unloadable(e);
     });
+    return {};  // the exports come to receive
   }
 
   function play() {
@@ -69,10 +92,14 @@
     });
   }
 
+  // The start screen is up, and not behind "your pictures".
+  function waiting() {
+    return !playing && !start.hidden && document.getElementById('pictures').hidden;
+  }
+
   // The keypress that starts a game is not the game's.
   function startKey(e) {
-    var elsewhere = !document.getElementById('pictures').hidden;
-    if (playing || start.hidden || elsewhere || e.ctrlKey || e.altKey || e.metaKey) return;
+    if (!waiting() || e.ctrlKey || e.altKey || e.metaKey) return;
     e.preventDefault();
     play();
   }
@@ -141,9 +168,14 @@
   next.then(function () {
     // Where the browser lets the page sound at once, the game need not wait for a gesture.
     // Firefox says so itself: its audio may not run yet, or ever where there is no device.
-    if (audio && (audio.state === 'running' || autoplayAllowed())) play();
-    else document.getElementById('start-text').textContent =
+    // Chromium only starts the audio, maybe after the game has loaded: the start screen
+    // then gives way as soon as it does.
+    if (audio && (audio.state === 'running' || autoplayAllowed())) return play();
+    document.getElementById('start-text').textContent =
       document.body.classList.contains('touch') ? 'tap to play' : 'click or press a key to play';
+    if (audio) audio.addEventListener('statechange', function () {
+      if (audio.state === 'running' && waiting()) play();
+    });
   });
   start.addEventListener('click', play);
   window.addEventListener('keydown', startKey);

@@ -6,8 +6,8 @@
 var brinPictures = (function () {
   'use strict';
   var kLevels = 4;
-  var kMaxPixels = 50e6;      // beyond this a photo is refused before it is decoded
-  var kDecodePixels = 5e6;    // beyond this the browser decodes it scaled down
+  var kMaxPixels = 50e6;  // beyond this a photo is refused before it is decoded
+  var kScreenWidth = 640, kScreenHeight = 480;
   var kDatabase = 'brin-pictures', kStore = 'levels';
 
   function request(r) {
@@ -65,11 +65,19 @@ var brinPictures = (function () {
         URL.revokeObjectURL(url);
         reject(failure(file.name + ' cannot be read as a picture by this browser'));
       };
-      img.src = url;  // only its size is known on load; it is decoded when drawn
+      img.src = url;  // only its size (turned by its Exif orientation) is read on load
     });
   }
 
-  // The photo the right way up, over black, at most kDecodePixels: RGBA and its size.
+  // The scale at which the photo is drawn: twice what the screen shows of it once cut to
+  // the screen's shape, so that the converter's own filter makes the last step, as
+  // brin-picture's does. Drawn small, a JPEG is decoded small (createImageBitmap's resizing
+  // decodes it whole first).
+  function decodeScale(w, h) {
+    return Math.min(1, 2 * Math.max(kScreenWidth / w, kScreenHeight / h));
+  }
+
+  // The photo the right way up, over black, decoded scaled: RGBA and its size.
   function decode(file) {
     return imageOf(file).then(function (img) {
       var w = img.naturalWidth, h = img.naturalHeight;
@@ -78,7 +86,7 @@ var brinPictures = (function () {
         throw failure(file.name + ' is too big (' + w + 'x' + h + '): photos of up to ' +
                       kMaxPixels / 1e6 + ' million pixels are taken');
       }
-      var scale = Math.min(1, Math.sqrt(kDecodePixels / (w * h)));
+      var scale = decodeScale(w, h);
       var canvas = document.createElement('canvas');
       canvas.width = Math.max(1, Math.round(w * scale));
       canvas.height = Math.max(1, Math.round(h * scale));
@@ -114,21 +122,7 @@ var brinPictures = (function () {
     return converter;
   }
 
-  function listed(tiles) {
-    if (tiles.length === 1) return tiles[0];
-    return tiles.slice(0, -1).join(', ') + ' and ' + tiles[tiles.length - 1];
-  }
-
-  // What brin-picture warns of, in its words.
-  function faultText(faults) {
-    return faults.split('\n').filter(Boolean).map(function (line) {
-      var words = line.split(' '), tiles = words.slice(1);
-      if (words[0] === 'alike') return 'tiles ' + listed(tiles) + ' look alike';
-      return (tiles.length === 1 ? 'tile ' : 'tiles ') + listed(tiles) + ' show nothing but one colour';
-    });
-  }
-
-  // Resolves to { pcx, thumbnail, faults } for a photo.
+  // Resolves to { pcx, thumbnail, warning } for a photo.
   function convert(file) {
     return Promise.all([loadConverter(), decode(file)]).then(function (both) {
       var m = both[0], photo = both[1];
@@ -137,7 +131,7 @@ var brinPictures = (function () {
       var size = m._photo_convert(1);
       var at = m._photo_level();
       return { pcx: m.HEAPU8.slice(at, at + size), thumbnail: photo.thumbnail,
-               faults: faultText(m.UTF8ToString(m._photo_faults())) };
+               warning: m.UTF8ToString(m._photo_warning()) };
     });
   }
 
@@ -193,10 +187,7 @@ var brinPictures = (function () {
           var level = { level: i + 1, name: file.name, pcx: made.pcx, thumbnail: made.thumbnail };
           return withStore('readwrite', function (s) { return s.put(level, i + 1); }).then(function () {
             lines.push('Level ' + (i + 1) + ': ' + file.name + '.');
-            if (made.faults.length) {
-              lines.push('  This picture makes a level that is hard or impossible to solve: ' +
-                         made.faults.join('; ') + ' (tiles numbered 0 to 19 row by row from the top left).');
-            }
+            if (made.warning) lines.push('  Warning: ' + made.warning.trimEnd());
           });
         }, function (e) {
           lines.push('Level ' + (i + 1) + ' stays as it was: ' + (e.plain ? e.message : file.name + ' cannot be made a level (' + e + ')') + '.');

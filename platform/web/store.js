@@ -70,10 +70,13 @@ var brinStore = (function () {
     err('brin: the high scores cannot be kept in this browser: ' + e);
   }
 
+  // Read while the code and data load, not after; a failure is told once the game starts.
+  var reading = read('max.pun');
+  reading.catch(function () {});
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     var kept = null;
     addRunDependency('brin-kept');
-    read('max.pun').then(function (bytes) { kept = bytes; }, failed).finally(function () {
+    reading.then(function (bytes) { kept = bytes; }, failed).finally(function () {
       removeRunDependency('brin-kept');
     });
     // Once the data are in place, the table kept in the browser replaces the shipped one.

@@ -106,6 +106,15 @@ function instrument(hashSource, { startMs, speed: startSpeed }) {
     moving = true;
     return put.call(this, image, ...rest);
   };
+  // The start screen's choice, to wait for or play, told without the test touching the page.
+  document.addEventListener('DOMContentLoaded', () => {
+    const start = document.getElementById('start'), text = document.getElementById('start-text');
+    const tell = () => {
+      const said = start.hidden ? 'playing' : text.textContent;
+      if (said !== 'loading…') console.log(`brin-start: ${said}`);
+    };
+    new MutationObserver(tell).observe(start, { attributes: true, subtree: true, childList: true, characterData: true });
+  });
   window.__audio = [];
   for (const method of ['setValueAtTime', 'linearRampToValueAtTime', 'cancelAndHoldAtTime']) {
     const original = AudioParam.prototype[method];
@@ -119,7 +128,9 @@ function instrument(hashSource, { startMs, speed: startSpeed }) {
 
 // A browser with a fresh profile, and the site served. `which`: chromium or firefox.
 // `autoplay`: the page may sound without a gesture, so the game starts without its start
-// screen (Firefox under automation always lets pages sound). `phone`: the pages are a phone's,
+// screen. Each evaluate in Firefox counts as the player's gesture (WebDriver BiDi's
+// userActivation), so there the start screen shows only if the page chose before the test
+// first looked: see startChoice. `phone`: the pages are a phone's,
 // portrait, touch only. `speed`: the pages' clocks start held (0) or running at that pace.
 export async function launch(site, { which = 'chromium', autoplay = true, phone = false, speed = 0 } = {}) {
   const server = await serve(site);
@@ -131,6 +142,7 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
       executablePath: '/usr/bin/firefox-esr',
       headless: true,
       userDataDir: profile,
+      extraPrefsFirefox: { 'media.autoplay.default': autoplay ? 0 : 1 },
     });
   } else {
     const args = [...kChromiumFlags, `--user-data-dir=${profile}`];
@@ -159,6 +171,9 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
         errors.push(e.message);
       });
       await page.evaluateOnNewDocument(instrument, frameHash.toString(), { startMs, speed });
+      page.startChoice = new Promise((resolve) =>
+        page.on('console', (m) => m.text().startsWith('brin-start: ') && resolve(m.text().slice(12))),
+      );
       return page;
     },
     // What the pages show, to see why a test failed.

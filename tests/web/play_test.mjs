@@ -6,7 +6,8 @@
 // level solved, the name typed, the table kept across a reload), offline (the page reloaded
 // with the server gone starts and shows the title), phone (a phone's screen: the canvas as
 // wide as it, a swap by taps, the on-page keys), photo (a photo picked in "your pictures"
-// played as level 1, against brin-sim on the level the page made and on brin-picture's).
+// played as level 1, against brin-sim on the level the page made and on brin-picture's; the
+// same photo dropped onto the panel).
 // shuffle (games begun at two times of day deal two shuffles, each brin-sim's at the same
 // time), record (the level's game taken from "save this game" and replayed by brin-sim;
 // brin-sim's recording and bad files given to the page). BROWSER: chromium or firefox.
@@ -142,21 +143,12 @@ const cases = {
   async title(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    // Where the browser lets pages sound, the game starts at once; else it waits for the
-    // player. Chromium is launched to block sound here; Firefox under automation allows it.
-    const mayPlay = await page.evaluate(
-      () => !!navigator.getAutoplayPolicy && navigator.getAutoplayPolicy('audiocontext') === 'allowed',
-    );
-    if (!mayPlay) {
-      const text = await waitFor(
-        () => page.$eval('#start-text', (e) => (e.textContent.includes('play') ? e.textContent : '')),
-        'the start screen',
-      );
-      check(text === 'click or press a key to play', `start screen says "${text}"`);
-      check((await frames(page)).length === 0, 'the game drew before the player started it');
-      await page.screenshot({ path: 'start.png' });
-      await page.keyboard.press('KeyX');
-    }
+    // Launched to block sound, the page waits for the player, who starts it with a key.
+    const text = await page.startChoice;
+    check(text === 'click or press a key to play', `start screen says "${text}"`);
+    check((await frames(page)).length === 0, 'the game drew before the player started it');
+    await page.screenshot({ path: 'start.png' });
+    await page.keyboard.press('KeyX');
     await speed(page, 5);
     await waitForFrame(page, frameHash(screens.title), 'the title');
     check(await page.$eval('#start', (e) => e.hidden), 'the start screen stays');
@@ -343,9 +335,27 @@ const cases = {
     check(news.includes('Level 2 stays as it was: notes.jpg cannot be read'), `no word of the file that is no picture: ${news}`);
     check(news.includes('Level 3 stays as it was: huge.png is too big (8000x7000)'), `no word of the huge photo: ${news}`);
     check(news.includes('Level 4: large.png.'), `the large photo was not made a level: ${news}`);
+    // All black, its tiles are alike and of one colour: the warning is brin-picture's.
+    for (const words of ['Warning: this picture makes a level that is hard', 'tiles 0, 1, 2', 'show nothing but one colour'])
+      check(news.includes(words), `no warning of the black photo's tiles ("${words}"): ${news}`);
     await page.screenshot({ path: 'pictures.png' });
     const made = await keptLevel(page, 1);
     check(made, 'no level 1 kept');
+
+    // The same photo dropped onto the panel makes the same level again, under its new name.
+    await page.$eval(
+      '#pictures',
+      (panel, base64) => {
+        const files = new DataTransfer();
+        const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+        files.items.add(new File([bytes], 'dropped.jpg', { type: 'image/jpeg' }));
+        panel.dispatchEvent(new DragEvent('drop', { dataTransfer: files, bubbles: true, cancelable: true }));
+      },
+      readFileSync(photo).toString('base64'),
+    );
+    await waitFor(() => page.$eval('#picture-news', (e) => e.textContent.includes('Level 1: dropped.jpg.')), 'the dropped photo made level 1');
+    check(Buffer.from(await keptLevel(page, 1)).equals(Buffer.from(made)), 'the dropped photo made another level');
+    check(await page.$eval('#slots img', (e) => e.alt === 'dropped.jpg'), 'level 1 not shown as the dropped photo');
 
     // The page's level as brin-sim plays it, and brin-picture's level of the same photo.
     const dir = mkdtempSync(join(tmpdir(), 'brin-photo-'));
