@@ -25,7 +25,7 @@ function sizes() {
   const size = (f) => readFileSync(join(site, f)).length;
   const gz = (f) => gzipSync(readFileSync(join(site, f)), { level: 9 }).length;
   const here = (files) => files.filter((f) => existsSync(join(site, f)));
-  const game = here(['brin.wasm', 'brin.js', 'page.js', 'pictures.js', 'sw.js']);
+  const game = here(['brin.wasm', 'brin.js', 'page.js', 'pictures.js', 'recordings.js', 'crc32.js', 'sw.js']);
   const photo = here(['photo.wasm', 'photo.js']);  // loaded only by "your pictures"
   console.log('sizes (raw / gzipped -9):');
   for (const f of [...game, 'index.html', 'brin.data', ...photo]) console.log(`  ${f.padEnd(11)} ${kb(size(f)).padStart(9)} / ${kb(gz(f))}`);
