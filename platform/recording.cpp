@@ -568,6 +568,12 @@ std::string enter_replay_folder(const Loaded& r, const std::string& data_folder)
     return "";
 }
 
+std::string ready_to_replay(const Loaded& r, const std::string& folder) {
+    if (!r.error.empty()) return r.error;
+    if (std::string why = data_differs(r, folder); !why.empty()) return why;
+    return enter_replay_folder(r, folder);
+}
+
 void start_replay(Loaded r, const std::string& who) {
     p = Replay{};
     p.r = std::move(r);

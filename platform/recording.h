@@ -59,6 +59,10 @@ std::string data_differs(const Loaded& r, const std::string& folder);
 // removed at exit. The error, or empty.
 std::string enter_replay_folder(const Loaded& r, const std::string& data_folder);
 
+// Why `r` cannot be replayed with the data files of `folder` (its own error, a data file that
+// differs, no folder of its own): empty when its replay folder has been entered.
+std::string ready_to_replay(const Loaded& r, const std::string& folder);
+
 // Replays `r` from the next poll on: every answer the game gets comes from it, inputs the
 // back-end takes in are dropped. The first difference is said on stderr, prefixed with
 // `who` ("brin-sim: FILE"), and ends the program with status 1; the recording's end ends it

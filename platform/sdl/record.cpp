@@ -31,8 +31,7 @@ extern "C" void keep_recording() {
 int replay(const std::string& path) {
     recording::Loaded r = recording::load(path);
     std::string here = std::filesystem::current_path().string();
-    std::string why = r.error.empty() ? recording::data_differs(r, here) : r.error;
-    if (why.empty()) why = recording::enter_replay_folder(r, here);
+    std::string why = recording::ready_to_replay(r, here);
     if (!why.empty()) {
         std::fprintf(stderr, "brin: %s: %s\n", path.c_str(), why.c_str());
         return 1;

@@ -51,8 +51,7 @@ bool start_recording_or_replay() {
     recording::Loaded r = recording::parse(file);
     char here[256];
     std::string folder = getcwd(here, sizeof here) != nullptr ? here : ".";
-    std::string why = r.error.empty() ? recording::data_differs(r, folder) : r.error;
-    if (why.empty()) why = recording::enter_replay_folder(r, folder);
+    std::string why = recording::ready_to_replay(r, folder);
     if (!why.empty()) {
         page_refused(why.c_str());
         return false;
