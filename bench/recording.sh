@@ -72,7 +72,7 @@ if command -v xdotool >/dev/null; then
     rm -rf "$work/w" "$XDG_STATE_HOME" && cp -r "$work/game" "$work/w"
     (cd "$work/w" && exec "$1" >/dev/null 2>&1) &
     local pid=$! window
-    window=$(timeout 20 xdotool search --sync --name '^brin$' | head -1)
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^brin$' | head -1)
     local c0
     c0=$(ticks $pid)
     sleep 22

@@ -93,7 +93,10 @@ void note_window() {
 bool open_window() {
     int w = 0, h = 0;
     initial_size(w, h);
-    Uint32 flags = SDL_WINDOW_RESIZABLE | (settings().full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    // Hidden until its renderer is made: SDL may make the window again for it, which would
+    // show one window and then another.
+    Uint32 flags =
+        SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN | (settings().full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window = SDL_CreateWindow("brin", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
     if (window != nullptr) set_icon(window);
     renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
@@ -106,6 +109,7 @@ bool open_window() {
         return false;
     }
     texture_made = true;
+    SDL_ShowWindow(window);
     SDL_DisplayMode mode{};
     if (SDL_GetWindowDisplayMode(window, &mode) == 0 && mode.refresh_rate > 0) frame_us = 1000000 / mode.refresh_rate;
     SDL_ShowCursor(SDL_DISABLE);

@@ -185,7 +185,7 @@ echo "cursor frame at (400 192): $real, brin-sim $sim"
 XDG_DATA_HOME="$work/xdg" "$work/prefix/bin/brin" >/dev/null 2>"$work/brin2.err" &
 brin=$!
 pids+=($brin)
-brin_window >/dev/null || fail "no second brin window"
+brin_window >/dev/null || fail "no second brin window: $(kill -0 "$brin" 2>&1 || echo "it ended")$(cat "$work/brin2.err")"
 sleep 1
 kill -TERM "$brin"
 status=0

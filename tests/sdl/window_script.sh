@@ -21,12 +21,12 @@ fail() {
 xdo() { timeout 10 xdotool "$@" || fail "xdotool $* did not finish"; }
 export SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 
-# The id of brin's window, once one is shown; fails after a minute without one. A search
-# fails when a window vanishes while it walks the tree (BadWindow), which is likelier the
-# busier the machine: it is tried again.
+# The id of brin's window, once it is shown (brin shows only the window it keeps); fails
+# after a minute without one. A search fails when a window vanishes while it walks the tree
+# (BadWindow), which is likelier the busier the machine: it is tried again.
 brin_window() {
   local found deadline=$((SECONDS + 60))
-  until found=$(xdotool search --name '^brin$' 2>/dev/null | head -1) && [ -n "$found" ]; do
+  until found=$(timeout 10 xdotool search --onlyvisible --name '^brin$' 2>/dev/null | head -1) && [ -n "$found" ]; do
     [ $SECONDS -lt $deadline ] || return 1
     sleep 0.1
   done
