@@ -4,8 +4,9 @@
 // whose hooks (web.cpp) call it. The event handlers only queue what they see: they run while
 // the game is suspended, and the game takes the queues in at its polls.
 //
-// What the page passes to createBrin: canvas (640x480), audio (an AudioContext, or none for
-// silence) and onEnd (called when the game leaves the graphics mode).
+// What the page passes to createBrin: canvas (640x480) and onEnd (called when the game
+// leaves the graphics mode); it sets audio (an AudioContext, or none for silence) on the
+// module before the game starts.
 var brinDevices = (function () {
   'use strict';
   var kWidth = 640, kHeight = 480;
@@ -89,7 +90,7 @@ var brinDevices = (function () {
   // ---- speaker ----
 
   var kLeadS = 0.02;  // changes are heard this long after they are made, to keep their spacing
-  var audio = Module['audio'] || null;
+  var audio = null;
   var voice = null;
   var volume = 0, rampS = 0;
   var pitch = 0;
@@ -107,9 +108,9 @@ var brinDevices = (function () {
     return t;
   }
 
-  // A square wave, band-limited by the browser, behind a gain that ramps in and out.
+  // A square wave, band-limited by the browser, behind a gain that ramps in and out. Made at
+  // the first tone, not before the first frame.
   function startVoice() {
-    if (!audio) return;
     var oscillator = audio.createOscillator();
     var gain = audio.createGain();
     oscillator.type = 'square';
@@ -121,8 +122,8 @@ var brinDevices = (function () {
   }
 
   function stopVoice() {
-    if (!voice) return;
     clearTimeout(sleepTimer);
+    if (!voice) return;
     voice.oscillator.stop();
     voice.oscillator.disconnect();
     voice = null;
@@ -147,7 +148,7 @@ var brinDevices = (function () {
   function sleepWhenSilent() {
     clearTimeout(sleepTimer);
     sleepTimer = setTimeout(function () {
-      if (!voice.on) audio.suspend();
+      if (!voice || !voice.on) audio.suspend();
     }, kSleepAfterMs);
   }
 
@@ -155,8 +156,9 @@ var brinDevices = (function () {
   // tone from or into silence ramps.
   function sound(hz) {
     pitch = hz;
-    if (!voice || document.hidden) return;
     var on = hz > 0;
+    if (!audio || document.hidden || !(voice || on)) return;
+    if (!voice) startVoice();
     if (on && audio.state !== 'running') {
       audio.resume();
       anchor = null;
@@ -170,10 +172,9 @@ var brinDevices = (function () {
 
   // A hidden page is silent: its tone stops, and sounds again when the page is seen.
   function visibility() {
-    if (!voice) return;
     if (!document.hidden) {
       sound(pitch);
-    } else if (voice.on) {
+    } else if (voice && voice.on) {
       rampTo(0, audioTime());
       voice.on = false;
       sleepWhenSilent();
@@ -202,7 +203,8 @@ var brinDevices = (function () {
       context = canvas.getContext('2d');
       volume = soundVolume;
       rampS = rampMs / 1000;
-      startVoice();
+      audio = Module['audio'] || null;
+      if (audio) sleepWhenSilent();
       listen(window, 'keydown', keyDown);
       listen(window, 'keyup', keyUp);
       listen(window, 'blur', releaseHeld);

@@ -12,14 +12,14 @@
   var end = document.getElementById('end');
   var help = document.getElementById('help');
   var helpButton = document.getElementById('help-button');
-  var audio = window.AudioContext ? new AudioContext() : null;
+  var audio = null;  // see makeAudio
   var next = null;  // the next game, loading or loaded
   var levels = null;  // the player's own levels for it, read meanwhile
   var playing = false;
   var worker = null;  // the service worker's registration
 
   function load() {
-    next = createBrin({ canvas: canvas, audio: audio, noInitialRun: true, onEnd: ended, instantiateWasm: instantiate,
+    next = createBrin({ canvas: canvas, noInitialRun: true, onEnd: ended, instantiateWasm: instantiate,
       printErr: brinRecordings.said, onExit: brinRecordings.exited });
     levels = brinPictures.kept();
     next.catch(unloadable);
@@ -51,15 +51,24 @@
     return {};  // the exports come to receive
   }
 
+  // Making an audio context holds the page up for 10-20 ms, and far longer on a first visit:
+  // it is made once the code and data are on their way, before the game or the start screen
+  // needs it.
+  function makeAudio() {
+    if (!audio && window.AudioContext) audio = new AudioContext();
+  }
+
   function play() {
     if (playing) return;
     playing = true;
+    makeAudio();
     if (audio) audio.resume();
     start.hidden = true;
     end.hidden = true;
     brinRecordings.starting();
     Promise.all([next, levels]).then(function (both) {
       brinPictures.install(both[0].FS, both[1]);
+      both[0]['audio'] = audio;
       both[0].callMain([]);
     });
   }
@@ -164,12 +173,14 @@
     if (e.pointerType === 'touch') document.body.classList.add('touch');
   });
   load();
+  setTimeout(makeAudio);
   next.then(keepForOffline);  // its copying waits until the game has what it needs
   next.then(function () {
     // Where the browser lets the page sound at once, the game need not wait for a gesture.
     // Firefox says so itself: its audio may not run yet, or ever where there is no device.
     // Chromium only starts the audio, maybe after the game has loaded: the start screen
     // then gives way as soon as it does.
+    makeAudio();
     if (audio && (audio.state === 'running' || autoplayAllowed())) return play();
     document.getElementById('start-text').textContent =
       document.body.classList.contains('touch') ? 'tap to play' : 'click or press a key to play';

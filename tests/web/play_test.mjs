@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // brin in headless Chromium or Firefox, against brin-sim's screens at the same moments of a game.
 //   node play_test.mjs CASE BROWSER SITE BRIN_SIM DATA [BRIN_PICTURE PHOTO]
-// CASE: title (the start screen, the title, its fanfare), level (the first level's picture,
-// a swap by keys and one by mouse, the help page, Escape and the end screen), scores (a
+// CASE: title (the start screen, the title, its fanfare), level (in Chromium, the game
+// started by audio that starts late; the first level's picture, a swap by keys and one by
+// mouse, the help page, Escape and the end screen), scores (a
 // level solved, the name typed, the table kept across a reload), offline (the page reloaded
 // with the server gone starts and shows the title), phone (a phone's screen: the canvas as
 // wide as it, a swap by taps, the on-page keys), photo (a photo picked in "your pictures"
@@ -115,6 +116,28 @@ async function playLevel(page, screens) {
   await waitFor(() => page.$eval('#end', (e) => !e.hidden), 'the end screen');
 }
 
+// Chromium tells a page whether it may sound only by starting its audio, maybe after the
+// game has loaded: here the audio starts when the test says, with no gesture.
+async function audioStartingLate(page) {
+  await page.evaluateOnNewDocument(() => {
+    let late = true;
+    const made = [];
+    window.AudioContext = class extends window.AudioContext {
+      constructor(...args) {
+        super(...args);
+        made.push(this);
+      }
+      get state() {
+        return late ? 'suspended' : super.state;
+      }
+    };
+    window.__startAudio = () => {
+      late = false;
+      for (const context of made) context.dispatchEvent(new Event('statechange'));
+    };
+  });
+}
+
 // The bytes of the recording the end screen offers, fetched in the page.
 async function offeredRecording(page) {
   const name = await waitFor(
@@ -177,7 +200,14 @@ const cases = {
 
   async level(browser, screens) {
     const page = await browser.page();
+    if (browserName === 'chromium') await audioStartingLate(page);
     await page.goto(browser.url);
+    if (browserName === 'chromium') {
+      const text = await page.startChoice;
+      check(text === 'click or press a key to play', `before the audio starts, the start screen says "${text}"`);
+      check((await frames(page)).length === 0, 'the game drew before the audio started');
+      await page.evaluate(() => window.__startAudio());
+    }
     await playLevel(page, screens);
     const again = await page.$eval('#again', (e) => e.textContent);
     check(again === 'play again', `the end screen offers "${again}"`);
