@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The browser edition's figures: its sizes gzipped, the first frame after navigation on
-// localhost, the CPU of all Chromium's processes while a level waits for the player against
+// localhost (on a first visit, then loaded again, beside a page that draws at once), the CPU of all Chromium's processes while a level waits for the player against
 // a blank page (with a 100 Hz timer, and without) in the same run, each countdown step's
 // time from its second to the canvas, and a key's from its keydown event to the next frame,
 // all on the page's own clock.
 //   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
-import { existsSync, readFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
 import { launch, simScreens, speed, startLevel, waitFor } from '../tests/web/brin.mjs';
+import { serve } from '../tests/web/serve.mjs';
 import { processTree } from './proc.mjs';
 
 const [, , site, sim, data, seconds = '20'] = process.argv;
@@ -123,23 +125,48 @@ async function blankPage(browser, what, setUp) {
   await page.close();
 }
 
+// What a first frame costs any page here: one that draws its canvas from an inline script.
+const kFloorPage = `<!doctype html><meta charset="utf-8"><body style="background: #000">
+<canvas width="640" height="480"></canvas><script>
+const context = document.querySelector('canvas').getContext('2d'), image = context.createImageData(640, 480);
+image.data.fill(255);
+context.putImageData(image, 0, 0);
+performance.mark('brin-first-frame');
+</script>`;
+
+async function firstFrame(browser, url) {
+  const page = await browser.page();
+  await page.evaluateOnNewDocument(() => { window.__hashFrames = false; });  // the tests' work, not the page's
+  await page.goto(url);
+  const ms = await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame');
+  await page.close();
+  return ms;
+}
+
 async function firstFrames(browser, runs) {
-  const times = [];
+  const visit = await firstFrame(browser, browser.url);  // nothing kept yet: no code, no service worker
+  const folder = mkdtempSync(join(tmpdir(), 'brin-floor-'));
+  writeFileSync(join(folder, 'index.html'), kFloorPage);
+  const floor = await serve(folder);
+  const times = { brin: [], floor: [] };
   for (let i = 0; i < runs; ++i) {
-    const page = await browser.page();
-    await page.goto(browser.url);
-    times.push(await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame'));
-    await page.close();
+    times.brin.push(await firstFrame(browser, browser.url));
+    times.floor.push(await firstFrame(browser, floor.url));
   }
-  times.sort((a, b) => a - b);
-  console.log(`first frame after navigation (ms, ${runs} loads): median ${times[runs >> 1].toFixed(0)}, ` +
-              `all ${times.map((t) => t.toFixed(0)).join(' ')}`);
+  await floor.close();
+  rmSync(folder, { recursive: true });
+  console.log(`first frame after navigation (ms): a first visit ${visit.toFixed(0)}; then ${runs} loads each, in turn:`);
+  for (const [what, all] of Object.entries(times)) {
+    all.sort((a, b) => a - b);
+    console.log(`  ${what === 'brin' ? 'brin' : 'a page drawing its canvas at once'}: median ${all[runs >> 1].toFixed(0)}, ` +
+                `all ${all.map((t) => t.toFixed(0)).join(' ')}`);
+  }
 }
 
 sizes();
 const browser = await launch(site, { speed: 1 });
 try {
-  await firstFrames(browser, 7);
+  await firstFrames(browser, 9);
 
   // The browser's own chores after its start (its databases, its lists) fall in the first
   // minute: a blank page measured before the game and after it shows what is left of them.
