@@ -103,6 +103,6 @@ echo "window: $(cat "$work/brin.err")"
 start_brin --replay "$work/sim.brinrec"
 sleep 1
 xdo key Escape
-wait_brin 10
+wait_brin 60
 [ "$status" -eq 0 ] || fail "Escape ended a replay with status $status"
 echo "PASS"
