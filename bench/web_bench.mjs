@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The browser edition's figures: its sizes gzipped, the first frame after navigation on
-// localhost (on a first visit, then loaded again, beside a page that draws at once), the CPU of all Chromium's processes while a level waits for the player against
-// a blank page (with a 100 Hz timer, and without) in the same run, each countdown step's
-// time from its second to the canvas, and a key's from its keydown event to the next frame,
-// all on the page's own clock.
+// localhost (on a first visit, then loaded again, beside a page that draws at once), the CPU
+// of all Chromium's processes while a level waits for the player against a blank page (with
+// a 100 Hz timer, and without) and a bare canvas in the same run, each countdown step's time
+// from its second to the canvas, and a key's from its keydown event to the next frame, all
+// on the page's own clock.
 //   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';

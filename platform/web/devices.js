@@ -157,8 +157,11 @@ var brinDevices = (function () {
   function sound(hz) {
     pitch = hz;
     var on = hz > 0;
-    if (!audio || document.hidden || !(voice || on)) return;
-    if (!voice) startVoice();
+    if (!audio || document.hidden) return;
+    if (!voice) {
+      if (!on) return;  // silence before the first tone
+      startVoice();
+    }
     if (on && audio.state !== 'running') {
       audio.resume();
       anchor = null;

@@ -117,7 +117,8 @@ async function playLevel(page, screens) {
 }
 
 // Chromium tells a page whether it may sound only by starting its audio, maybe after the
-// game has loaded: here the audio starts when the test says, with no gesture.
+// game has loaded: here the audio starts when the test says, with no gesture. Gives what
+// the test calls once the page is loaded: the page must wait, then start by itself.
 async function audioStartingLate(page) {
   await page.evaluateOnNewDocument(() => {
     let late = true;
@@ -136,6 +137,12 @@ async function audioStartingLate(page) {
       for (const context of made) context.dispatchEvent(new Event('statechange'));
     };
   });
+  return async () => {
+    const text = await page.startChoice;
+    check(text === 'click or press a key to play', `before the audio starts, the start screen says "${text}"`);
+    check((await frames(page)).length === 0, 'the game drew before the audio started');
+    await page.evaluate(() => window.__startAudio());
+  };
 }
 
 // The bytes of the recording the end screen offers, fetched in the page.
@@ -200,14 +207,9 @@ const cases = {
 
   async level(browser, screens) {
     const page = await browser.page();
-    if (browserName === 'chromium') await audioStartingLate(page);
+    const startAudio = browserName === 'chromium' && (await audioStartingLate(page));
     await page.goto(browser.url);
-    if (browserName === 'chromium') {
-      const text = await page.startChoice;
-      check(text === 'click or press a key to play', `before the audio starts, the start screen says "${text}"`);
-      check((await frames(page)).length === 0, 'the game drew before the audio started');
-      await page.evaluate(() => window.__startAudio());
-    }
+    if (startAudio) await startAudio();
     await playLevel(page, screens);
     const again = await page.$eval('#again', (e) => e.textContent);
     check(again === 'play again', `the end screen offers "${again}"`);
