@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+// A recording's bytes, as docs/recording.md describes them: the header, and one table of the
+// records of the stream, by which the recorder writes each record and the replayer and the
+// check read it. Nothing here runs the game.
+#pragma once
+
+#include <sys/time.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "recording.h"
+
+namespace platform::recording::format {
+
+constexpr unsigned char kMagic[8] = {'B', 'R', 'I', 'N', 'R', 'E', 'C', 0x1A};
+constexpr std::size_t kPrefix = 14;  // the magic, the format and the unpacked length
+constexpr std::size_t kMaxTable = 4096;
+constexpr std::size_t kMaxFiles = 64;
+constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 30;  // a replay always ends soon
+constexpr std::size_t kMaxReadAgain = 65536;                 // the most a save reads back of a file
+
+// The records of the stream, one tag byte each. A poll's tag is its kind + 1.
+enum Tag : std::uint8_t {
+    kPoll = 1,    // to 4
+    kRepeat = 5,  // the poll before, again n more times
+    kKey,
+    kMouse,
+    kDisplay,
+    kMouseDevice,
+    kFrame,
+    kTone,
+    kEnd,
+    kReadAgain,  // from format 2 on
+};
+
+inline bool is_poll(std::uint8_t tag) { return tag >= kPoll && tag < kPoll + 4; }
+
+// A record: its tag and the values of its fields, in the order its layout gives. A field
+// of bytes has their count as its value and `bytes` pointing at them.
+struct Record {
+    std::uint8_t tag = kEnd;
+    std::uint64_t value[3] = {};
+    const std::uint8_t* bytes = nullptr;
+};
+
+// What a record names in words, as a replay says what the recording has at its place.
+const char* words_of(std::uint8_t tag);
+
+std::int64_t us_of(timeval tv);
+timeval tv_of(std::int64_t us);
+std::string seconds_text(std::int64_t us);
+
+// Reads the contents; every read past their end or of a value out of range marks them bad,
+// and the reads after that give zeros.
+struct Reader {
+    const std::vector<std::uint8_t>& b;
+    std::size_t at = 0;
+    bool short_ = false;   // ran out of bytes
+    bool damaged = false;  // a value no recording holds
+    std::size_t bad_at = 0;
+
+    bool ok() const { return !short_ && !damaged; }
+    bool more() const { return ok() && at < b.size(); }
+    void fail(std::size_t where);
+    std::uint8_t byte();
+    std::uint64_t le(int bytes);
+    std::uint64_t varint();
+    std::int64_t signed_varint();
+    std::string text();
+};
+
+// Appends the record.
+void write(std::vector<std::uint8_t>& out, const Record& r);
+// Reads the record at the reader's place; a record no recording of `format` holds marks it
+// damaged.
+Record read(Reader& in, std::uint16_t format);
+
+// The header, written from and read into `r`: the program, the start, the data files and the
+// table. Writing takes the program as this build's version.
+void write_header(std::vector<std::uint8_t>& out, const Loaded& r);
+void read_header(Reader& in, Loaded& r);
+
+// A name a replay can put in a folder of its own: no folders, nothing hidden.
+bool plain_name(const std::string& name);
+// A data file's size and CRC-32, read from its start, and its first `kMaxTable` bytes into
+// `keep` when given; the file is left at its start again.
+void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep);
+
+// The file's prefix and the packed contents; empty when they could not be packed.
+std::vector<std::uint8_t> file_of(const std::vector<std::uint8_t>& contents);
+
+}  // namespace platform::recording::format
