@@ -10,7 +10,7 @@ seconds=${1:-20}
 shift || true
 bash scripts/install-deps.sh test
 bash scripts/web.sh --build >/dev/null
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset release >/dev/null
 cmake --build build/release -j2 --target brin-sim >/dev/null
 for site in "$@" build/web; do
   echo "==== $site"

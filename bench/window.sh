@@ -29,13 +29,7 @@ done
 bins=()
 for b in "$@"; do bins+=("$(readlink -f "$b")"); done
 
-need=()
-for p in xvfb pulseaudio pulseaudio-utils libx11-dev libxtst-dev gcc python3; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+bash "$here/../scripts/install-deps.sh" bench >/dev/null
 
 work=$(mktemp -d)
 pids=()

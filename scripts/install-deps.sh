@@ -5,21 +5,25 @@
 #   install-deps.sh web    what building the browser edition needs (crc-32 from npm too)
 #   install-deps.sh test   that, the tools' libraries, and what the tests need (puppeteer-core
 #                          from npm too)
+#   install-deps.sh bench  what building and playing needs, and what the benchmarks and
+#                          bench/window.sh need (a virtual display, a sound server, XTest)
 set -euo pipefail
 
 play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev)
 web=(cmake make emscripten python3)
-test=(python3 libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
+test=(python3 clang-format libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
       openbox dpkg-dev lintian appstream desktop-file-utils man-db
       emscripten chromium firefox-esr)
+bench=(libbenchmark-dev xvfb pulseaudio pulseaudio-utils libx11-dev libxtst-dev gcc python3)
 
 case "${1:-play}" in
   web) wanted=("${web[@]}") ;;
   test) wanted=("${play[@]}" "${test[@]}") ;;
+  bench) wanted=("${play[@]}" "${bench[@]}") ;;
   *) wanted=("${play[@]}") ;;
 esac
 # npm comes with some builds of node itself; Debian's own is a package of its own.
-[ "${1:-play}" != play ] && ! command -v npm >/dev/null && wanted+=(npm)
+case "${1:-play}" in web | test) command -v npm >/dev/null || wanted+=(npm) ;; esac
 
 missing=()
 for p in "${wanted[@]}"; do
@@ -36,7 +40,7 @@ fi
 # The page computes its recordings' CRC-32 with the npm package crc-32, at the version the
 # lockfile pins; the web build ships its crc32.js.
 web_page="$(dirname "$0")/../platform/web"
-if [ "${1:-play}" != play ] && [ ! "$web_page/node_modules/.package-lock.json" -nt "$web_page/package-lock.json" ]; then
+if { [ "${1:-play}" = web ] || [ "${1:-play}" = test ]; } && [ ! "$web_page/node_modules/.package-lock.json" -nt "$web_page/package-lock.json" ]; then
   npm ci --prefix "$web_page" --no-audit --no-fund --loglevel=error
 fi
 

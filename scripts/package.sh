@@ -11,9 +11,8 @@ build=$(readlink -f "${2:-$root/build/package}")
 # Debian's hardening flags; CMake reads no CPPFLAGS, so they join the compilers' flags.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 # Debian keeps games in /usr/games, beside their manual pages in section 6.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIN_TESTS=OFF -DBRIN_BENCH=OFF \
-  -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
-  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_BINDIR=games >/dev/null
+cmake -S "$root" --preset package -B "$build" \
+  -DCMAKE_C_FLAGS="$CPPFLAGS $CFLAGS" -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -rf "$out/cpack"
 mkdir -p "$out"

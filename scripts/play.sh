@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh play
 
-cmake -S . -B build/play -DCMAKE_BUILD_TYPE=Release -DBRIN_TESTS=OFF -DBRIN_BENCH=OFF -DBRIN_TOOLS=OFF >/dev/null
-cmake --build build/play -j"$(nproc)" --target brin
+cmake --preset play >/dev/null
+cmake --build --preset play -j"$(nproc)" --target brin
 
 BRIN_EXE="$PWD/build/play/brin" BRIN_DATA="$PWD/data" exec sh scripts/brin-launcher.sh

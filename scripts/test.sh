@@ -9,9 +9,9 @@ jobs=$(nproc)
 
 bash scripts/install-deps.sh test
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DBRIN_WERROR=ON >/dev/null
-cmake --build build/release -j"$jobs"
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$jobs"
 
-cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DBRIN_SANITIZE=ON -DBRIN_WERROR=ON >/dev/null
-cmake --build build/test -j"$jobs"
-ctest --test-dir build/test --output-on-failure -j"$jobs"
+cmake --preset test >/dev/null
+cmake --build --preset test -j"$jobs"
+ctest --preset test -j"$jobs"

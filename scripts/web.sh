@@ -11,8 +11,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh web
 
-emcmake cmake -S . -B build/web-build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/web-build -j"$(nproc)"
+emcmake cmake --preset web >/dev/null
+cmake --build --preset web -j"$(nproc)"
 rm -rf build/web
 cmake --install build/web-build --prefix build/web >/dev/null
 [ "${1:-}" = --build ] && exit 0

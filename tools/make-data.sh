@@ -24,7 +24,7 @@ make_all() {  # TOOLS_DIR OUT_DIR
 }
 
 build_tools() {
-    cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S "$root" --preset release >/dev/null
     cmake --build "$root/build/release" -j"$(nproc)" --target make-font make-levels make-title >/dev/null
     echo "$root/build/release/tools"
 }

@@ -9,5 +9,5 @@ if ! command -v emcmake >/dev/null || [ ! -d "$src/tests/web/node_modules/puppet
   echo "the browser tests need Emscripten, Chromium, puppeteer-core and crc-32: bash scripts/install-deps.sh test" >&2
   exit 1
 fi
-emcmake cmake -S "$src" -B "$out" -DCMAKE_BUILD_TYPE=Release -DBRIN_WERROR=ON >/dev/null
+emcmake cmake -S "$src" --preset web -B "$out" -DBRIN_WERROR=ON >/dev/null
 cmake --build "$out" -j2
