@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Makes every file of data/ with the programs in tools/. The same sources always give the
+# Makes every file of data/ with the programs in tools/data/. The same sources always give the
 # same bytes.
-#   tools/make-data.sh                       build the tools (build/release), remake data/
-#   tools/make-data.sh --tools DIR [OUT]     with tools already built in DIR, into OUT (data/)
-#   tools/make-data.sh --check [--tools DIR] make everything twice and compare the two runs
+#   tools/data/make-data.sh                  build the tools (build/release), remake data/
+#   tools/data/make-data.sh --tools DIR [OUT] with tools already built in DIR, into OUT (data/)
+#   tools/data/make-data.sh --check [--tools DIR]
+#                                            make everything twice and compare the two runs
 #                                            with each other and with data/
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 
 # The sources, from Debian packages (see data/README.md for their licences).
 console_font=/usr/share/consolefonts/Uni2-VGA8.psf.gz                 # console-setup-linux
