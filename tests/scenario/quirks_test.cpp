@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Whole games on brin-sim showing behaviours of the game that look like faults but are the
-// original design's, kept on purpose (HACKING.md lists them). Each test fails if the
+// original design's, kept on purpose (docs/behaviour.md lists them). Each test fails if the
 // behaviour is "fixed".
 #include <algorithm>
 #include <cmath>

@@ -144,4 +144,17 @@ TEST_F(Sweep, OtherModesOnlySelectTheBankAndMouseZeroDoesNothingAtAll) {
     EXPECT_EQ(std::vector<unsigned char>(xmouse, xmouse + 160), saved);
 }
 
+// No clipping for the pointer at the bottom either, as in the original design: its lower
+// rows go into the margin rows of screen memory, which are never shown.
+using Quirks = test::Machine;
+
+TEST_F(Quirks, ThePointerAtTheBottomIsDrawnIntoTheMarginRows) {
+    PMOUSE = 250;
+    IMOUSE = 251;
+    mouses(100, 479, 1);
+    EXPECT_EQ(sim::pixel(100, 479), 250);  // row 0 of the arrow
+    EXPECT_EQ(sim::pixel(101, 480), 251);  // row 1, in the first margin row
+    EXPECT_EQ(sim::pixel(106, 494), 250);  // row 15, the last
+}
+
 }  // namespace

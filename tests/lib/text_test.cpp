@@ -189,4 +189,21 @@ TEST_F(Font, MissingOrShortFilesLeaveTheRestOfTheTableAlone) {
     EXPECT_EQ(sim::vram()[test::offset(31, 7)], 2);
 }
 
+// Text knows no control characters, as in the original design: every code draws its glyph
+// in its own cell.
+using Quirks = test::Machine;
+
+TEST_F(Quirks, PrintcDrawsControlCodesAsGlyphs) {
+    std::memset(tabla, 0, sizeof tabla);
+    tabla[8 * 10] = 0xFF;  // only the top rows of the glyphs of 10 and 13 have ink
+    tabla[8 * 13] = 0xFF;
+    INK = 5;
+    PAPER = 6;
+    printc(0, 0, "A\nB\r");
+    EXPECT_EQ(sim::pixel(8, 0), 5);   // cell 1: glyph 10, no new line
+    EXPECT_EQ(sim::pixel(24, 0), 5);  // cell 3: glyph 13
+    EXPECT_EQ(sim::pixel(16, 0), 6);  // cell 2: 'B' drawn on the same row
+    EXPECT_EQ(sim::pixel(0, 8), 0);   // nothing below the row
+}
+
 }  // namespace

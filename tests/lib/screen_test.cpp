@@ -181,4 +181,31 @@ TEST(ScreenMode, WithoutADisplayTheModeIsNotInForce) {
     vora256::mode(2);
 }
 
+// The line's oddities kept from the original design: its deltas and its error accumulator are
+// 16-bit.
+using Quirks = test::Machine;
+
+// An end point 65,536 columns further on is the same line.
+TEST_F(Quirks, LineDeltasAreSixteenBit) {
+    INK = 9;
+    auto before = snapshot();
+    line(0, 0, 10, 5);
+    Pixels near = changed_pixels(before);
+    clear(0);
+    before = snapshot();
+    line(0, 0, 65536 + 10, 5);
+    EXPECT_EQ(changed_pixels(before), near);
+}
+
+// With deltas above 32,767 the sum wraps, and the minor coordinate misses a step it would
+// take in wider arithmetic.
+TEST_F(Quirks, LineAccumulatorIsSixteenBitAndWraps) {
+    INK = 9;
+    line(0, 0, 40000, 39999);
+    const std::pair<int, int> drawn[] = {{0, 0}, {1, 0}, {2, 0}, {3, 1}, {4, 2}};
+    for (auto [x, y] : drawn) EXPECT_EQ(sim::pixel(x, y), 9) << x << ", " << y;
+    EXPECT_EQ(sim::pixel(2, 1), 0);  // where a wide accumulator steps down
+    EXPECT_EQ(sim::pixel(3, 2), 0);
+}
+
 }  // namespace

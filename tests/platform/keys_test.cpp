@@ -8,7 +8,7 @@
 #include <set>
 #include <string_view>
 
-#include "platform/keys.h"
+#include "keys.h"
 
 namespace {
 
