@@ -129,7 +129,7 @@ void data_file(const char* path, std::FILE* f) {
     }
     auto& files = w.head.files;
     bool known = std::any_of(files.begin(), files.end(), [&](const auto& d) { return d.name == name; });
-    if (known || !plain_name(name) || files.size() >= kMaxFiles) return;
+    if (known || !data_name(name)) return;
     Loaded::DataFile d{name, f != nullptr};
     if (f != nullptr) digest(f, d.size, d.crc, nullptr);
     files.push_back(d);

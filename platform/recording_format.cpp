@@ -16,7 +16,7 @@ namespace {
 enum class Field : std::uint8_t { none, varint, signed_varint, byte, le32, bytes };
 
 constexpr std::uint64_t kAny = UINT64_MAX;
-constexpr std::uint64_t kMaxDelta = std::uint64_t{1} << 45;  // a year of virtual time
+constexpr auto kMaxDelta = static_cast<std::uint64_t>(kLongestUs);
 constexpr std::uint64_t kMaxCoordinate = 1 << 20;
 
 struct Layout {
@@ -237,7 +237,7 @@ void read_header(Reader& in, Loaded& r) {
         f.present = in.byte() != 0;
         f.size = static_cast<std::uint32_t>(in.le(4));
         f.crc = static_cast<std::uint32_t>(in.le(4));
-        if (in.ok() && !plain_name(f.name)) in.fail(from);
+        if (in.ok() && !data_name(f.name)) in.fail(from);
         r.files.push_back(std::move(f));
     }
     r.table_present = in.byte() != 0;
@@ -247,9 +247,18 @@ void read_header(Reader& in, Loaded& r) {
     r.stream_at = in.at;
 }
 
-bool plain_name(const std::string& name) {
-    return !name.empty() && name.size() < 256 && name[0] != '.' && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+bool Extent::add(std::uint64_t n, std::uint64_t delta) {
+    if (n > kMaxPolls - polls) return false;
+    if (delta == 0 ? n > kMaxStill - still : n > static_cast<std::uint64_t>(kLongestUs - us) / delta) return false;
+    polls += n;
+    us += static_cast<std::int64_t>(n * delta);
+    if (n > 0) still = delta == 0 ? still + n : 0;
+    return true;
+}
+
+bool data_name(const std::string& name) {
+    static const char* const kNames[] = {"1.pcx", "2.pcx", "3.pcx", "4.pcx", "brin.pcx", "topaz.fon"};
+    return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
 }
 
 void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep) {
@@ -288,8 +297,8 @@ namespace {
 // virtual time it reached.
 std::string check_stream(const Loaded& r) {
     Reader in{r.body, r.stream_at};
-    std::uint64_t polls = 0, last_delta = 0;
-    std::int64_t us = 0;
+    Extent extent;
+    std::uint64_t last_delta = 0;
     bool poll_seen = false;
     while (in.ok()) {
         std::size_t from = in.at;
@@ -307,15 +316,10 @@ std::string check_stream(const Loaded& r) {
             if (in.at != r.body.size()) in.fail(in.at);
             if (in.ok()) return "";
         }
-        // A year of virtual time and a bounded number of polls: any replay ends soon.
-        if (n > kMaxPolls - polls) in.fail(from);
-        if (!in.ok()) break;
-        polls += n;
-        us += static_cast<std::int64_t>(n * last_delta);
-        if (us > (std::int64_t{1} << 45)) in.fail(from);
+        if (!extent.add(n, last_delta)) in.fail(from);
     }
     if (in.damaged) return "is damaged at byte " + std::to_string(in.bad_at) + " of its unpacked contents";
-    return "ends early, at " + seconds_text(us) + " s";
+    return "ends early, at " + seconds_text(extent.us) + " s";
 }
 
 }  // namespace

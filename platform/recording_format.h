@@ -19,7 +19,8 @@ constexpr unsigned char kMagic[8] = {'B', 'R', 'I', 'N', 'R', 'E', 'C', 0x1A};
 constexpr std::size_t kPrefix = 14;  // the magic, the format and the unpacked length
 constexpr std::size_t kMaxTable = 4096;
 constexpr std::size_t kMaxFiles = 64;
-constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 30;  // a replay always ends soon
+constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 28;  // seconds for brin-sim to replay
+constexpr std::uint64_t kMaxStill = std::uint64_t{1} << 20;  // polls in a row in which no time passes
 constexpr std::size_t kMaxReadAgain = 65536;                 // the most a save reads back of a file
 
 // The records of the stream, one tag byte each. A poll's tag is its kind + 1.
@@ -83,8 +84,17 @@ Record read(Reader& in, std::uint16_t format);
 void write_header(std::vector<std::uint8_t>& out, const Loaded& r);
 void read_header(Reader& in, Loaded& r);
 
-// A name a replay can put in a folder of its own: no folders, nothing hidden.
-bool plain_name(const std::string& name);
+// How far a recording goes: within these bounds every replay of one ends soon.
+struct Extent {
+    std::uint64_t polls = 0, still = 0;  // polls, and those since time last passed
+    std::int64_t us = 0;                 // virtual time
+    // `n` more polls, `delta` microseconds apart; false, and nothing added, past a bound.
+    bool add(std::uint64_t n, std::uint64_t delta);
+};
+
+// A name a recording may give a data file: a level's picture, the title's, the font. Never
+// the table, which a replay must not take from the player's folder.
+bool data_name(const std::string& name);
 // A data file's size and CRC-32, read from its start, and its first `kMaxTable` bytes into
 // `keep` when given; the file is left at its start again.
 void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep);

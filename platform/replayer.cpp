@@ -23,6 +23,7 @@ struct Replay {
     int last_kind = -1;
     std::uint64_t last_delta = 0;
     std::int64_t reading_us = 0;
+    std::uint64_t frames = 0, tones = 0;  // checked
     bool ended = false;
 } p;
 
@@ -68,11 +69,15 @@ Record take(Tag tag, const std::string& game_did) {
     return next(p.at);
 }
 
+bool at_the_end() {
+    Reader in{p.r.body, p.at};
+    return p.repeats_left == 0 && in.byte() == kEnd;
+}
+
 extern "C" void replay_exit() {
     if (!p.active || p.ended) return;
     p.ended = true;
-    Reader in{p.r.body, p.at};
-    if (p.repeats_left == 0 && in.byte() == kEnd) return;
+    if (at_the_end()) return;
     // The game ended on its own before the recording did: that is a difference too.
     std::fflush(stdout);
     say_difference("the game ended where the recording has " + recorded_here());
@@ -114,6 +119,12 @@ void start_replay(Loaded r, const std::string& who) {
 }
 
 void stop_replay() { p.ended = true; }
+
+std::string replay_summary() {
+    if (!p.active || !at_the_end()) return "";
+    return std::to_string(p.frames) + " frames and " + std::to_string(p.tones) + " tones as recorded, to " +
+           seconds_text(replayed_us()) + " s";
+}
 
 bool replaying() { return p.active; }
 
@@ -166,6 +177,7 @@ void after_poll(std::deque<std::uint8_t>& keys, int& x, int& y, int& buttons) {
                 std::snprintf(what, sizeof what, "the frame differs (CRC-32 %08x, recorded %08x)", frame_crc(), crc);
                 differs(what);
             }
+            ++p.frames;
             break;
         default:
             return;
@@ -190,6 +202,7 @@ void speaker(int divisor) {
     if (recorded != divisor)
         differs("the speaker changed to " + std::to_string(divisor) + " where the recording has " +
                 std::to_string(recorded));
+    ++p.tones;
 }
 
 void data_read_again(store::Bytes& bytes, bool& found) {

@@ -68,7 +68,8 @@ constexpr const char* kHelp =
     "  --record FILE      record the run (see docs/recording.md)\n"
     "  --replay FILE      play a recording again here and check every frame and tone against\n"
     "                     it: status 0 when all matched, else 1 and the first difference; the\n"
-    "                     data files here must be those it was made with. With --out, writes\n"
+    "                     data files here must be those it was made with; on success it says\n"
+    "                     how many frames and tones it checked. With --out, writes\n"
     "                     tones.log, max.pun, final.png and the script's shots there; the\n"
     "                     script's input is ignored.\n"
     "  --help             this text\n";
@@ -148,10 +149,12 @@ void shot(const std::string& name) {
     if (!ok) std::cerr << "brin-sim: could not write the shot " << name << " into " << out_dir << "\n";
 }
 
-std::string record_path;
+std::string record_path, replay_path;
 bool replay_keeps_table = false;
 
 void finish() {
+    if (std::string checked = recording::replay_summary(); !checked.empty())
+        std::cout << "brin-sim: " << replay_path << ": " << checked << std::endl;
     if (!record_path.empty()) {
         std::vector<std::uint8_t> bytes = recording::finish_recording();
         if (!platform::files::write_file(record_path, bytes.data(), bytes.size()))
@@ -182,6 +185,7 @@ void prepare_replay(Settings& s) {
     out_dir = s.out_given ? std::filesystem::absolute(s.out).string() : "";
     replay_keeps_table = s.out_given;
     if (std::string why = recording::enter_replay_folder(r, here); !why.empty()) refuse(s.replay, why);
+    replay_path = s.replay;
     recording::start_replay(std::move(r), "brin-sim: " + s.replay);
 }
 
@@ -279,7 +283,9 @@ void open_outputs() {
 int main(int argc, char** argv) {
     Settings s = parse_arguments(argc, argv);
     if (!s.record.empty()) s.options.frame_us = 16667;  // shown as a 60 Hz display would
-    if (!s.replay.empty() && !s.limit_given) s.options.limit_seconds = kYear;
+    // A replay ends by itself, within the longest time a recording holds.
+    if (!s.replay.empty() && !s.limit_given)
+        s.options.limit_seconds = static_cast<double>(recording::kLongestUs) / 1e6 + 1;
     sim::reset(s.options);
     out_dir = s.out;
     if (!s.script.empty()) load_script(s.script);

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <regex>
 
 #include "game_files.h"
+#include "recording_format.h"
 
 namespace scenario {
 namespace {
@@ -48,6 +50,10 @@ TEST(Recording, AReplayGivesTheRunsOutputsByteForByte) {
     Played replay = play(folder, game_script(), "--replay game.brinrec");
     ASSERT_EQ(replay.status, 0) << replay.stderr_text;
     for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(read(replay.out + names[i]), played[i]) << names[i];
+    EXPECT_TRUE(std::regex_match(replay.stdout_text,
+                                 std::regex("brin-sim: game.brinrec: [1-9][0-9]* frames and [1-9][0-9]* tones as "
+                                            "recorded, to [0-9]+\\.[0-9]{6} s\n")))
+        << replay.stdout_text;
     EXPECT_EQ(read(replay.out + "max.pun"), table());
     EXPECT_EQ(read(folder + "max.pun"), table()) << "the replay's table is its own";
 }
@@ -131,6 +137,100 @@ TEST(Recording, BadOrForeignRecordingsAreRefusedAndTheFirstDifferenceIsNamed) {
         EXPECT_EQ(replay.stderr_text.rfind("brin-sim: game.brinrec: ", 0), 0u) << c.name << ": " << replay.stderr_text;
         EXPECT_NE(replay.stderr_text.find(c.said), std::string::npos) << c.name << ": " << replay.stderr_text;
         EXPECT_EQ(std::count(replay.stderr_text.begin(), replay.stderr_text.end(), '\n'), 1) << c.name;
+    }
+}
+
+namespace format = platform::recording::format;
+
+// A recording's header and records, to be changed and written again.
+struct Contents {
+    platform::recording::Loaded head;
+    std::vector<format::Record> records;  // their bytes stay in head.body
+};
+
+Contents contents_of(const Bytes& file) {
+    Contents c{platform::recording::parse(file), {}};
+    EXPECT_EQ(c.head.error, "");
+    format::Reader in{c.head.body, c.head.stream_at};
+    while (in.more()) c.records.push_back(format::read(in, c.head.format));
+    return c;
+}
+
+Bytes file_of(const Contents& c) {
+    std::vector<std::uint8_t> contents;
+    format::write_header(contents, c.head);
+    for (const auto& r : c.records) format::write(contents, r);
+    return format::file_of(contents);
+}
+
+std::vector<format::Record>::iterator first(Contents& c, std::uint8_t tag) {
+    return std::find_if(c.records.begin(), c.records.end(), [&](const auto& r) { return r.tag == tag; });
+}
+
+// The first poll of the game, and what follows up to the next poll.
+void first_poll_only(Contents& c) {
+    auto poll = first(c, format::kPoll);
+    auto next = std::find_if(poll + 1, c.records.end(), [](const auto& r) { return format::is_poll(r.tag); });
+    c.records.erase(next, c.records.end());
+    c.records.push_back({format::kEnd});
+}
+
+struct Hostile {
+    const char* name;
+    std::function<void(Contents&)> change;
+    int status;
+    const char* said;  // on stderr, or on stdout for status 0
+};
+
+// Recordings that hold what no game records are refused before the replay starts, at once,
+// whatever their numbers; one that goes as far as a recording may is replayed to its end.
+TEST(Recording, HostileRecordingsAreRefusedAtOnceAndTheLongestIsReplayed) {
+    std::string folder = recorded_game();
+    Bytes good = read(folder + "game.brinrec");
+    const Hostile cases[] = {
+        {"the table as a data file",
+         [](Contents& c) {
+             c.head.files.push_back({"max.pun", true, 58, 0});
+         },
+         1, "is damaged at byte "},
+        {"another file as a data file",
+         [](Contents& c) {
+             c.head.files.push_back({"notes.txt", true, 5, 0});
+         },
+         1, "is damaged at byte "},
+        {"the mouse at the least number",
+         [](Contents& c) { first(c, format::kMouse)->value[0] = static_cast<std::uint64_t>(INT64_MIN); }, 1,
+         "is damaged at byte "},
+        {"repeats whose time overflows",
+         [](Contents& c) {
+             auto poll = first(c, format::kPoll);
+             poll->value[0] = std::uint64_t{1} << 44;
+             c.records.insert(poll + 1, {format::kRepeat, {std::uint64_t{1} << 20}});
+         },
+         1, "is damaged at byte "},
+        {"polls in which no time passes",
+         [](Contents& c) {
+             auto poll = first(c, format::kPoll);
+             poll->value[0] = 0;
+             c.records.insert(poll + 1, {format::kRepeat, {format::kMaxPolls - 2}});
+         },
+         1, "is damaged at byte "},
+        {"its first poll a year and more on",
+         [](Contents& c) {
+             first_poll_only(c);
+             first(c, format::kPoll)->value[0] = platform::recording::kLongestUs;
+         },
+         0, "as recorded, to 35184372.088832 s\n"},
+    };
+    for (const Hostile& h : cases) {
+        Contents c = contents_of(good);
+        h.change(c);
+        write(folder + "game.brinrec", file_of(c));
+        Played replay = play(folder, "", "--replay game.brinrec");
+        EXPECT_EQ(replay.status, h.status) << h.name << ": " << replay.stderr_text;
+        const std::string& said = h.status == 0 ? replay.stdout_text : replay.stderr_text;
+        EXPECT_NE(said.find(h.said), std::string::npos) << h.name << ": " << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << h.name << ": " << said;
     }
 }
 
