@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -182,18 +181,18 @@ std::string settings_text(const Settings& s) {
     return text.str();
 }
 
-// Whole or not at all, through the safe writer (no lock: one window writes these).
-std::string whole_text;
-bool whole_file(const platform::store::Bytes&, bool, platform::store::Bytes& out) {
-    out.assign(whole_text.begin(), whole_text.end());
-    return true;
-}
-
 }  // namespace
 
-bool write_whole(const std::string& path, const std::string& text) {
-    whole_text = text;
-    return platform::store::replace(path, whole_file, false);
+void say_not_saved(const char* what, const std::string& path) {
+    std::fprintf(stderr, "brin: could not save %s %s: %s\n", what, path.c_str(),
+                 platform::store::why_not_written(errno).c_str());
+}
+
+bool write_whole(const std::string& path, const std::string& text, const char* what) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    if (platform::store::write_whole(path, bytes, text.size())) return true;
+    say_not_saved(what, path);
+    return false;
 }
 
 Settings& settings() { return current; }
@@ -215,8 +214,10 @@ int take_command_line(int argc, char** argv) {
 void save_settings() {
     std::string path = settings_path();
     if (!remembered || path.empty()) return;
-    if (!make_folders(settings_folder()) || !write_whole(path, settings_text(current)))
-        std::fprintf(stderr, "brin: could not save the settings in %s: %s\n", path.c_str(), std::strerror(errno));
+    if (!make_folders(settings_folder()))
+        say_not_saved("the settings in", path);
+    else
+        write_whole(path, settings_text(current), "the settings in");
 }
 
 }  // namespace sdl

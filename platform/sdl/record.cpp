@@ -21,11 +21,15 @@ extern "C" void keep_recording() {
     std::vector<std::uint8_t> bytes = recording::finish_recording();
     std::string file(bytes.begin(), bytes.end());
     const std::string& chosen = settings().record;
-    if (!chosen.empty() && !write_whole(chosen, file))
-        std::fprintf(stderr, "brin: could not write the recording %s\n", chosen.c_str());
+    if (!chosen.empty()) write_whole(chosen, file, "the recording");
     // A crash never gets here: the last game kept stays the one before.
     std::string folder = state_folder();
-    if (!folder.empty() && make_folders(folder)) write_whole(folder + "/last.brinrec", file);
+    if (folder.empty()) return;
+    std::string last = folder + "/last.brinrec";
+    if (make_folders(folder))
+        write_whole(last, file, "the last game as");
+    else
+        say_not_saved("the last game as", last);
 }
 
 int replay(const std::string& path) {

@@ -32,8 +32,11 @@ int take_command_line(int argc, char** argv);
 // Writes the settings back, atomically; only after take_command_line.
 void save_settings();
 
-// Replaces a file whole or not at all, through the file service.
-bool write_whole(const std::string& path, const std::string& text);
+// Says on stderr that `what` (as "the settings in") could not be saved as `path`, and why
+// from errno.
+void say_not_saved(const char* what, const std::string& path);
+// Replaces a file whole or not at all, through the file service; a failure is said.
+bool write_whole(const std::string& path, const std::string& text, const char* what);
 // Makes the folders of an absolute path that are missing.
 bool make_folders(const std::string& path);
 

@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "brin.h"
-#include "files.h"
 #include "machine.h"
 #include "recording.h"
 #include "sim.h"
+#include "store.h"
 
 namespace {
 
@@ -157,8 +157,9 @@ void finish() {
         std::cout << "brin-sim: " << replay_path << ": " << checked << std::endl;
     if (!record_path.empty()) {
         std::vector<std::uint8_t> bytes = recording::finish_recording();
-        if (!platform::files::write_file(record_path, bytes.data(), bytes.size()))
-            std::cerr << "brin-sim: could not write the recording " << record_path << "\n";
+        if (!platform::store::write_whole(record_path, bytes.data(), bytes.size()))
+            std::cerr << "brin-sim: could not save the recording " << record_path << ": "
+                      << platform::store::why_not_written(errno) << "\n";
     }
     if (out_dir.empty()) return;
     shot("final");

@@ -1,21 +1,28 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into brin-sim (LD_PRELOAD) to make the save of the high-score table fail, or
-// to kill the process, at the step named by the environment variable BRIN_FAULT:
+// Preloaded into brin-sim (LD_PRELOAD) to make the save of a file fail, or to kill the
+// process, at the steps named by the environment variable BRIN_FAULT (several: "a,b"). The
+// file is max.pun, or the one named by BRIN_FAULT_FILE.
 //
 //   open | write | fsync | rename          that call fails (write: half the bytes go
 //                                          out, then the disk is full)
 //   open-denied                            the folder takes no new file (EACCES)
+//   full                                   the disk is full: no new file (ENOSPC), and a
+//                                          write that would lengthen the file itself puts
+//                                          out what fits, then fails
+//   fsync-itself                           the first sync of the file itself fails (EIO)
 //   pause-after-open                       a 50 ms pause, as a slow disk would make
 //   kill-after-open | kill-in-write | kill-after-write | kill-after-fsync |
 //   kill-after-close | kill-after-rename   SIGKILL at that point
 //   another-game-saved                     max.pun.other replaces max.pun as the save
 //                                          takes its lock, as another game's save would
 //
-// Apart from that last one, only the new table's file (max.pun.new followed by what makes its name unique) and its
-// descriptor are touched; every other call goes straight on to the C library.
+// Apart from that last one and those on the file itself, only the new file (max.pun.new
+// followed by what makes its name unique) and its descriptor are touched; every other call
+// goes straight on to the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,11 +35,29 @@
 
 namespace {
 
-int new_table_fd = -1;
+int new_file_fd = -1;
+int file_itself_fd = -1;
 
+std::string environment(const char* name, const char* otherwise) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : otherwise;
+}
+
+// Never destroyed: the program's own exit handlers still save files after the shim's
+// statics would be gone.
 bool fault_is(const char* name) {
-    static const char* fault = std::getenv("BRIN_FAULT");
-    return fault != nullptr && std::strcmp(fault, name) == 0;
+    static const std::string& faults = *new std::string("," + environment("BRIN_FAULT", "") + ",");
+    return faults.find("," + std::string(name) + ",") != std::string::npos;
+}
+
+const std::string& file_name() {
+    static const std::string& name = *new std::string(environment("BRIN_FAULT_FILE", "max.pun"));
+    return name;
+}
+
+const char* base_name(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
 }
 
 void kill_if(const char* name) {
@@ -44,10 +69,9 @@ int fail(int error) {
     return -1;
 }
 
-bool is_new_table(const char* path) {
-    const char* base = std::strrchr(path, '/');
-    const char prefix[] = "max.pun.new";
-    return std::strncmp(base != nullptr ? base + 1 : path, prefix, sizeof prefix - 1) == 0;
+bool is_new_file(const char* path) {
+    std::string prefix = file_name() + ".new";
+    return std::strncmp(base_name(path), prefix.c_str(), prefix.size()) == 0;
 }
 
 // The C library's own function of that name.
@@ -56,13 +80,18 @@ Function next(const char* name) {
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
-int open_new_table(const char* path, int flags, mode_t mode) {
+int open_new_file(const char* path, int flags, mode_t mode) {
     static const auto real = next<int (*)(const char*, int, ...)>("open");
-    if (!is_new_table(path)) return real(path, flags, mode);
+    if (!is_new_file(path)) {
+        int fd = real(path, flags, mode);
+        if (base_name(path) == file_name() && (flags & O_ACCMODE) == O_RDWR) file_itself_fd = fd;
+        return fd;
+    }
     if (fault_is("open")) return fail(EIO);
     if (fault_is("open-denied")) return fail(EACCES);
+    if (fault_is("full")) return fail(ENOSPC);
     int fd = real(path, flags, mode);
-    new_table_fd = fd;
+    new_file_fd = fd;
     kill_if("kill-after-open");
     if (fault_is("pause-after-open")) {
         timespec pause{0, 50000000};
@@ -72,13 +101,23 @@ int open_new_table(const char* path, int flags, mode_t mode) {
 }
 
 void another_game_saved(const char* path) {
-    static const std::string kLock = "max.pun.lock";
-    std::string name = path;
-    if (!fault_is("another-game-saved") || name.size() < kLock.size() ||
-        name.compare(name.size() - kLock.size(), kLock.size(), kLock) != 0)
+    std::string name = path, lock = "max.pun.lock";
+    if (!fault_is("another-game-saved") || name.size() < lock.size() ||
+        name.compare(name.size() - lock.size(), lock.size(), lock) != 0)
         return;
     std::string table = name.substr(0, name.size() - std::strlen(".lock"));
     ::rename((table + ".other").c_str(), table.c_str());
+}
+
+// On a full disk the bytes within the file's length go out, and no more.
+ssize_t write_itself(int fd, const void* bytes, size_t count) {
+    static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
+    struct stat st {};
+    off_t at = ::lseek(fd, 0, SEEK_CUR);
+    if (!fault_is("full") || ::fstat(fd, &st) != 0 || at < 0 || at + static_cast<off_t>(count) <= st.st_size)
+        return real(fd, bytes, count);
+    if (at >= st.st_size) return fail(ENOSPC);
+    return real(fd, bytes, static_cast<size_t>(st.st_size - at));
 }
 
 mode_t mode_of(int flags, va_list arguments) {
@@ -95,7 +134,7 @@ int open(const char* path, int flags, ...) {
     mode_t mode = mode_of(flags, arguments);
     va_end(arguments);
     another_game_saved(path);
-    return open_new_table(path, flags, mode);
+    return open_new_file(path, flags, mode);
 }
 
 // The same call under its large-file name (one and the same on 64-bit systems).
@@ -103,7 +142,8 @@ int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 ssize_t write(int fd, const void* bytes, size_t count) {
     static const auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
-    if (fd < 0 || fd != new_table_fd) return real(fd, bytes, count);
+    if (fd >= 0 && fd == file_itself_fd) return write_itself(fd, bytes, count);
+    if (fd < 0 || fd != new_file_fd) return real(fd, bytes, count);
     if (fault_is("write") || fault_is("kill-in-write")) {
         static bool half_written = false;
         if (half_written || count < 2) return fail(ENOSPC);
@@ -119,7 +159,14 @@ ssize_t write(int fd, const void* bytes, size_t count) {
 
 int fsync(int fd) {
     static const auto real = next<int (*)(int)>("fsync");
-    if (fd < 0 || fd != new_table_fd) return real(fd);
+    if (fd >= 0 && fd == file_itself_fd && fault_is("fsync-itself")) {
+        static bool failed = false;
+        if (!failed) {
+            failed = true;
+            return fail(EIO);
+        }
+    }
+    if (fd < 0 || fd != new_file_fd) return real(fd);
     if (fault_is("fsync")) return fail(EIO);
     int result = real(fd);
     kill_if("kill-after-fsync");
@@ -128,8 +175,9 @@ int fsync(int fd) {
 
 int close(int fd) {
     static const auto real = next<int (*)(int)>("close");
-    if (fd < 0 || fd != new_table_fd) return real(fd);
-    new_table_fd = -1;
+    if (fd >= 0 && fd == file_itself_fd) file_itself_fd = -1;
+    if (fd < 0 || fd != new_file_fd) return real(fd);
+    new_file_fd = -1;
     int result = real(fd);
     kill_if("kill-after-close");
     return result;
@@ -137,7 +185,7 @@ int close(int fd) {
 
 int rename(const char* from, const char* to) {
     static const auto real = next<int (*)(const char*, const char*)>("rename");
-    if (!is_new_table(from)) return real(from, to);
+    if (!is_new_file(from)) return real(from, to);
     if (fault_is("rename")) return fail(EIO);
     int result = real(from, to);
     kill_if("kill-after-rename");

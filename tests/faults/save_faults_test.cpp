@@ -43,24 +43,34 @@ protected:
         new_table = read(folder + "max.pun");
     }
 
-    static Played save_with(const std::string& fault, const std::string& arguments = "") {
-        write(folder + "max.pun", old_table);
+    // The game over `table`, with the faults on the file named.
+    static Played save_with(const std::string& fault, const std::string& arguments = "", const Bytes& table = old_table,
+                            const std::string& file = "max.pun") {
+        write(folder + "max.pun", table);
         for (const std::string& name : temporaries()) std::remove((folder + name).c_str());
         // The shim is not built with the sanitizers; preloaded ahead of their run-time it
         // would make AddressSanitizer refuse to start, unless told not to mind the order.
         return play(folder, script, arguments,
-                    "BRIN_FAULT=" + fault + " LD_PRELOAD='" BRIN_FAULT_SHIM "' ASAN_OPTIONS=verify_asan_link_order=0");
+                    "BRIN_FAULT=" + fault + " BRIN_FAULT_FILE=" + file +
+                        " LD_PRELOAD='" BRIN_FAULT_SHIM "' ASAN_OPTIONS=verify_asan_link_order=0");
     }
 
-    // The new tables' files a save made and left: max.pun.new followed by what makes each
-    // one's name unique.
-    static std::vector<std::string> temporaries() {
+    // The new files a save made and left: max.pun.new (or another file's) followed by what
+    // makes each one's name unique.
+    static std::vector<std::string> temporaries(const std::string& file = "max.pun") {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             std::string name = entry.path().filename();
-            if (name.rfind("max.pun.new.", 0) == 0) names.push_back(name);
+            if (name.rfind(file + ".new.", 0) == 0) names.push_back(name);
         }
         return names;
+    }
+
+    // `size` bytes no two neighbours alike, beginning with `start`.
+    static Bytes long_file(const Bytes& start, std::size_t size) {
+        Bytes file = start;
+        for (std::size_t i = file.size(); i < size; ++i) file.push_back(static_cast<unsigned char>(i * 7 + i / 251));
+        return file;
     }
 
     static std::string folder, script;
@@ -102,6 +112,31 @@ TEST_F(SaveFaults, AReplayMergesTheTableTheRecordedSaveReadAgain) {
     EXPECT_EQ(read(folder + "max.pun"), old_table) << "the replay's table is its own";
 }
 
+// A table that must be rewritten in place (here its folder takes no new file) is read whole
+// first: when the rewrite fails it is put back byte for byte, however long it is.
+TEST_F(SaveFaults, AFailedRewriteInPlacePutsTheWholeTableBack) {
+    Bytes table = long_file(old_table, 70000);
+    Played run = save_with("open-denied,fsync-itself", "", table);
+    ASSERT_EQ(run.status, 0) << run.stderr_text;
+    EXPECT_EQ(read(folder + "max.pun"), table);
+    EXPECT_TRUE(save_error_shown(shot(run, "saved")));
+}
+
+// Only the shared table is rewritten in place: a recording that finds the disk full keeps
+// the old one whole, and the failure is said.
+TEST_F(SaveFaults, ARecordingOnAFullDiskKeepsTheOldOneAndSaysSo) {
+    Bytes old_recording = long_file({}, 66000);
+    write(folder + "game.brinrec", old_recording);
+    Played run = save_with("full", "--record game.brinrec", old_table, "game.brinrec");
+    ASSERT_EQ(run.status, 0) << run.stderr_text;
+    EXPECT_EQ(read(folder + "game.brinrec"), old_recording);
+    EXPECT_NE(run.stderr_text.find("could not save the recording game.brinrec: No space left on device"),
+              std::string::npos)
+        << run.stderr_text;
+    EXPECT_TRUE(temporaries("game.brinrec").empty());
+    EXPECT_EQ(read(folder + "max.pun"), new_table);
+}
+
 TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
     Played run = save_with(GetParam().name);
     Bytes after = read(folder + "max.pun");
@@ -130,8 +165,8 @@ TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, SaveFaults,
                          ::testing::Values(Fault{"open", Ends::failed}, Fault{"open-denied", Ends::saved_in_place},
-                                           Fault{"write", Ends::failed}, Fault{"fsync", Ends::failed},
-                                           Fault{"rename", Ends::failed},
+                                           Fault{"full", Ends::saved_in_place}, Fault{"write", Ends::failed},
+                                           Fault{"fsync", Ends::failed}, Fault{"rename", Ends::failed},
                                            Fault{"kill-after-open", Ends::killed_before_rename},
                                            Fault{"kill-in-write", Ends::killed_before_rename},
                                            Fault{"kill-after-write", Ends::killed_before_rename},

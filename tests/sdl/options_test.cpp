@@ -174,6 +174,24 @@ TEST_F(Options, AFifoIsNotWaitedOnAndPlantedLinksAreNotFollowed) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "mine");
 }
 
+// A link in brin.conf's place may lead anywhere (the player's notes): it is read, but
+// never written through, and the settings not saved are said.
+TEST_F(Options, ALinkAsTheSettingsIsLeftAloneAndTheSettingsNotSavedAreSaid) {
+    fs::create_directories(conf.parent_path());
+    std::ofstream(home / "notes.txt") << "my notes\n";
+    fs::create_symlink(home / "notes.txt", conf);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(command_line({"--volume", "30"}), -1);
+    sdl::save_settings();
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("could not save the settings in " + conf.string() + ": it is a symbolic link"),
+              std::string::npos)
+        << said;
+    EXPECT_TRUE(fs::is_symlink(conf));
+    std::ifstream notes(home / "notes.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "my notes\n");
+}
+
 TEST_F(Options, SettingsThatCannotBeSavedAreSaidAndLeaveWhatIsThere) {
     fs::create_directories(conf.parent_path().parent_path());
     std::ofstream(conf.parent_path()) << "a file where the folder would go\n";
