@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // The five best totals with their names, kept in max.pun.
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -103,25 +102,21 @@ void coloca(const Entrada& n) {
 }
 
 // The table to write, from the one on disk now. Only a table another game changed is taken
-// as it is on disk, with the new entry placed into it by the same rule; a missing one gets
-// this game's table, entry and all, as the original writes it. Either is then shown.
+// as it is on disk, with the new entry placed into it by the same rule. One missing, or too
+// short to be a table (emptied meanwhile), gets this game's table, entry and all, as the
+// original writes it: its scores are not to be lost to a file that holds none. Either is
+// then shown.
 bool funde(const Bytes& disco, bool hay, Bytes& escrita) {
-    Bytes leida(disco.begin(), disco.begin() + std::min<std::size_t>(disco.size(), kBytes));
-    leida.resize(kBytes, 0);  // zero where the file is shorter, as the start-up reads it
-    if (hay && leida != conocida) {
-        conocida = leida;
-        de_bytes(leida);
-        coloca(nueva);
+    if (hay && disco.size() >= kBytes) {
+        Bytes leida(disco.begin(), disco.begin() + kBytes);
+        if (leida != conocida) {
+            conocida = leida;
+            de_bytes(leida);
+            coloca(nueva);
+        }
     }
     escrita = a_bytes();
     return true;
-}
-
-// After a failed save the table shown is the one on disk, not the entry that was not kept.
-void como_en_el_disco(const Bytes& antes) {
-    Bytes b = antes;
-    lee(b);
-    de_bytes(b);
 }
 
 void muestra() {
@@ -155,14 +150,11 @@ void puntuar(int score) {
     auto s = static_cast<std::int16_t>(score & 0xFFFF);
     if (s > puntos[4]) {
         nueva = pide_nombre(s);
-        Bytes antes = a_bytes();
         coloca(nueva);
-        if (guarda_datos(kFichero, funde)) {
+        if (guarda_datos(kFichero, funde))
             conocida = a_bytes();
-        } else {
-            como_en_el_disco(antes);
-            aviso();
-        }
+        else
+            aviso();  // the entry stays in the table for the rest of the run, and is shown
     }
     muestra();
     waits(5);

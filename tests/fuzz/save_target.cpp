@@ -156,9 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (after != in_memory()) std::abort();  // the file is the table shown
     // The table it went into, as on disk just before (this game's own when the file was
-    // removed meanwhile), keeps its scores but the fifth; the new one is there if it beat
-    // that fifth.
-    Bytes base = as_read((in.flags & 2) ? start : before);
+    // removed or cut short of a table meanwhile), keeps its scores but the fifth; the new
+    // one is there if it beat that fifth.
+    Bytes base = as_read((in.flags & 2) || before.size() < 58 ? start : before);
     int fifth = base[8] | base[9] << 8;
     std::vector<int> expected = sorted_scores(base);
     if (in.total > fifth) {

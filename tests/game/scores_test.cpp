@@ -3,10 +3,12 @@
 // and the save beside other games.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -131,21 +133,44 @@ TEST_F(Scores, NamesKeepSevenCharactersAndTabOrEscapeEndThem) {
     EXPECT_EQ(scores(), (std::vector<int>{30, 20, 10, 0, 0}));
 }
 
-TEST_F(Scores, AFailedSaveShowsTheMessageAndLeavesTheOldFile) {
-    std::vector<unsigned char> old(58, 7);
-    test::write_file("max.pun", old);
-    // A stopped game holds the table's lock: after a few seconds the save gives up.
+// The entry of a save that failed stays in the table for the rest of the run, shown with
+// the failure: here a stopped game holds the table's lock, and after a few seconds the
+// save gives up.
+TEST_F(Scores, AFailedSaveShowsTheMessageLeavesTheOldFileAndKeepsTheEntryForTheRun) {
+    table({40, 30, 20, 10, 5}, "ABCDE");
     int held = open("max.pun.lock", O_RDONLY | O_CREAT, 0644);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     std::memset(tabla, 0xFF, sizeof tabla);  // every glyph all ink
     type_name({Q, kEnter});
     int shown = -1;  // a pixel of the message, half a second in
     sim::at(sim::now_us() + 500000, [&] { shown = sim::pixel(10, 8); });
-    brin::puntuar(10);
-    EXPECT_EQ(shown, 5);  // yellow on black, over the name entry
-    EXPECT_EQ(test::read_file("max.pun"), old);
-    EXPECT_EQ(in_memory(), old);  // the table shown is the one kept, without the entry
+    brin::puntuar(25);
     close(held);
+    EXPECT_EQ(shown, 5);  // yellow on black, over the name entry
+    EXPECT_EQ(test::read_file("max.pun"), table_file({40, 30, 20, 10, 5}, "ABCDE"));
+    EXPECT_EQ(scores(), (std::vector<int>{40, 30, 25, 20, 10}));
+    EXPECT_EQ(name(2), "q");
+}
+
+// A save that merged the table another game saved meanwhile and then could not write it
+// keeps the merged table, with the entry. Files of more than a byte can't be written here.
+TEST_F(Scores, AFailedSaveAfterAnotherGamesSaveKeepsBothEntriesForTheRun) {
+    table({40, 30, 20, 10, 5}, "ABCDE");
+    auto other = table_file({50, 40, 30, 20, 10}, "XABCD");
+    test::write_file("max.pun", other);
+    type_name({Q, kEnter});
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit one_byte = before;
+    one_byte.rlim_cur = 1;
+    auto no_signal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &one_byte), 0);
+    brin::puntuar(25);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, no_signal);
+    EXPECT_EQ(test::read_file("max.pun"), other);
+    EXPECT_EQ(scores(), (std::vector<int>{50, 40, 30, 25, 20}));
+    EXPECT_EQ(name(0) + name(3), "Xq");
 }
 
 // Two games of one table: the other one saved after this one read the file.
@@ -165,14 +190,21 @@ TEST_F(Scores, AScoreSavedMeanwhileByAnotherGameIsKeptAndTheNewOneSortedIntoIt) 
     EXPECT_EQ(test::read_file("max.pun"), table_file({90, 80, 70, 60, 50}, "FGHIJ"));
 }
 
-// Only a table another game changed is merged: one removed meanwhile gets this game's own.
-TEST_F(Scores, ATableRemovedMeanwhileIsWrittenFromThisGamesTable) {
-    table({40, 30, 20, 10, 5}, "ABCDE");
-    std::remove("max.pun");
-    type_name({E, kEnter});
-    brin::puntuar(25);
-    EXPECT_EQ(scores(), (std::vector<int>{40, 30, 25, 20, 10}));
-    EXPECT_EQ(test::read_file("max.pun"), in_memory());
+// Only a table another game changed is merged: one removed meanwhile, or emptied or cut
+// short of a table, gets this game's own.
+TEST_F(Scores, ATableRemovedOrCutShortMeanwhileIsWrittenFromThisGamesTable) {
+    for (int left : {-1, 0, 57}) {  // bytes left; -1: the file removed
+        SCOPED_TRACE(left);
+        table({40, 30, 20, 10, 5}, "ABCDE");
+        if (left < 0)
+            std::remove("max.pun");
+        else
+            test::write_file("max.pun", std::vector<unsigned char>(static_cast<std::size_t>(left), 9));
+        type_name({E, kEnter});
+        brin::puntuar(25);
+        EXPECT_EQ(scores(), (std::vector<int>{40, 30, 25, 20, 10}));
+        EXPECT_EQ(test::read_file("max.pun"), in_memory());
+    }
 }
 
 // How many of this process's descriptors are open on the file `st` describes.
