@@ -8,6 +8,7 @@
 # - max.pun is written by the game, so it is copied, and only when there is neither a file
 #   nor a link: the shipped one is an empty table, which spares the first game an error.
 # - A regular file of the player's (an own picture, the high scores) is never touched.
+# - A relative path given to the program is made absolute, as it is meant from here.
 # Installed as bin/brin beside libexec/brin/brin and share/brin; scripts/play.sh points it
 # at the build and the source tree's data/ instead through BRIN_EXE and BRIN_DATA.
 set -eu
@@ -51,5 +52,28 @@ done
 if [ -f "$data/max.pun" ] && [ ! -e "$home/max.pun" ] && [ ! -L "$home/max.pun" ]; then
   cp -n "$data/max.pun" "$home/max.pun"
 fi
+
+# The game runs in the player's folder: a file named on the command line (--record FILE,
+# --replay=FILE) is named from the folder the launcher was started in before that. The
+# options that take a value are the program's, which takes the next argument as the value
+# whatever it looks like.
+from_here() {
+  case $1 in /* | '') path=$1 ;; *) path=$PWD/$1 ;; esac
+}
+takes=  # what the argument before takes: a path, another value, or nothing
+for arg do
+  shift
+  if [ -n "$takes" ]; then
+    [ "$takes" = other ] || { from_here "$arg" && arg=$path; }
+    takes=
+  else
+    case $arg in
+      --record | --replay) takes=path ;;
+      --scale | --volume) takes=other ;;
+      --record=* | --replay=*) from_here "${arg#*=}" && arg=${arg%%=*}=$path ;;
+    esac
+  fi
+  set -- "$@" "$arg"
+done
 cd "$home"
 exec "$exe" "$@"

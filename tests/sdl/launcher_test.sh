@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # The launcher starts the program in the player's folder, links the installed pictures and
 # font where they are missing, copies the empty high-score table only when there is none,
-# and never touches the player's own files: the high scores above all.
+# and never touches the player's own files: the high scores above all. The paths given to
+# the program are named from where the launcher was started.
 # With the converter, a level written over a link replaces the link, never the installed file.
 #   launcher_test.sh LAUNCHER [BRIN_PICTURE]
 set -euo pipefail
@@ -78,6 +79,19 @@ ln -s "$work/clone/1.pcx" "$mine/2.pcx"
 HOME="$work/home" XDG_DATA_HOME= run >/dev/null
 links_to_shipped "$mine/1.pcx" || fail "a link into a source clone was kept: $(readlink "$mine/1.pcx")"
 [ "$(readlink "$mine/2.pcx")" = "$work/clone/1.pcx" ] || fail "a player's own link was replaced"
+
+# A path on the command line is meant from where the launcher was started, though the game
+# runs in the player's folder: each option that takes one, in both spellings. The value of
+# another option is passed as it is, even one that looks like an option.
+printf '#!/bin/sh\nprintf "%%s\\n" "$@"\n' >"$work/arguments"
+chmod +x "$work/arguments"
+mkdir -p "$work/games"
+out=$(cd "$work/games" && BRIN_EXE="$work/arguments" BRIN_DATA="$work/data" HOME="$work/home" XDG_DATA_HOME= \
+  sh "$launcher" --replay "my game.brinrec" --record=sub/new.brinrec --scale --record --volume 40 \
+  --record /elsewhere/a.brinrec --replay= --mute)
+expected=$(printf '%s\n' --replay "$work/games/my game.brinrec" --record="$work/games/sub/new.brinrec" --scale \
+  --record --volume 40 --record /elsewhere/a.brinrec --replay= --mute)
+[ "$out" = "$expected" ] || fail "the program was given: $out"
 
 # Launchers started together on a fresh folder all start the game.
 for round in 1 2 3 4 5 6 7 8 9 10; do
