@@ -88,6 +88,20 @@ std::string seconds_text(std::int64_t us) {
     return text;
 }
 
+std::string printable(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+            continue;
+        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        shown += escaped;
+    }
+    return shown;
+}
+
 // ---- bytes in ----
 
 void Reader::fail(std::size_t where) {

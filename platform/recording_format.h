@@ -53,6 +53,9 @@ const char* words_of(std::uint8_t tag);
 std::int64_t us_of(timeval tv);
 timeval tv_of(std::int64_t us);
 std::string seconds_text(std::int64_t us);
+// A recording's text (a file's name, the program's version) as it may reach a terminal or a
+// page: printable ASCII as it is, any other byte as \xNN.
+std::string printable(const std::string& text);
 
 // Reads the contents; every read past their end or of a value out of range marks them bad,
 // and the reads after that give zeros.

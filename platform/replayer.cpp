@@ -52,7 +52,7 @@ std::string recorded_here() {
 }
 
 void say_difference(const std::string& what) {
-    std::string version = p.r.program == BRIN_VERSION ? "" : " (recorded by brin " + p.r.program + ")";
+    std::string version = p.r.program == BRIN_VERSION ? "" : " (recorded by brin " + printable(p.r.program) + ")";
     std::fprintf(stderr, "%s: poll %llu at %s s: %s%s\n", p.who.c_str(), static_cast<unsigned long long>(p.poll),
                  seconds_text(p.reading_us - us_of(p.r.start)).c_str(), what.c_str(), version.c_str());
 }
@@ -88,16 +88,17 @@ extern "C" void replay_exit() {
 
 std::string data_differs(const Loaded& r, const std::string& folder) {
     for (const auto& f : r.files) {
-        std::FILE* here = std::fopen((folder + "/" + f.name).c_str(), "rb");
+        std::string name = printable(f.name);
+        std::FILE* here = store::open_data((folder + "/" + f.name).c_str());
         if (here == nullptr) {
-            if (f.present) return "was made with a " + f.name + ", and there is none here";
+            if (f.present) return "was made with a " + name + ", and there is none here";
             continue;
         }
         std::uint32_t size = 0, crc = 0;
         digest(here, size, crc, nullptr);
         std::fclose(here);
-        if (!f.present) return "was made without " + f.name;
-        if (size != f.size || crc != f.crc) return "was made with another " + f.name;
+        if (!f.present) return "was made without " + name;
+        if (size != f.size || crc != f.crc) return "was made with another " + name;
     }
     return "";
 }
@@ -191,8 +192,8 @@ timeval reading() { return tv_of(p.reading_us); }
 bool opened(bool (*open)(), Tag tag, const char* what) {
     bool ok = take(tag, std::string("the game opened ") + what).value[0] != 0;
     if (ok && !open()) {
-        std::fprintf(stderr, "%s: the %s can't be opened here\n", p.who.c_str(), what);
-        std::exit(1);
+        std::fprintf(stderr, "%s: %s can't be opened here\n", p.who.c_str(), what);
+        leave(1);
     }
     return ok;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Every game in the window is recorded, and kept as the last game; --record keeps it as a
 // file of the player's choosing too, and --replay plays one back instead of the player.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,14 +33,47 @@ extern "C" void keep_recording() {
         say_not_saved("the last game as", last);
 }
 
+// Where the data files may be, in the launcher's order: here, the player's data folder, then
+// the data shipped with the program (installed beside it, or the tree it was built from).
+std::vector<std::string> data_folders() {
+    std::vector<std::string> folders = {std::filesystem::current_path().string()};
+    if (std::string mine = xdg_folder("XDG_DATA_HOME", "/.local/share"); !mine.empty()) folders.push_back(mine);
+    std::error_code unknown;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", unknown);
+    if (!unknown) folders.push_back((program.parent_path() / BRIN_INSTALLED_DATA).lexically_normal().string());
+    folders.push_back(BRIN_SOURCE_DATA);
+    return folders;
+}
+
+bool holds_any(const recording::Loaded& r, const std::string& folder) {
+    return std::any_of(r.files.begin(), r.files.end(), [&](const auto& f) {
+        return f.present && std::filesystem::exists(std::filesystem::path(folder) / f.name);
+    });
+}
+
+// The first folder with the data files the recording was made with. When none has them, why
+// not: for the first folder that holds any of them, named when it is not this one.
+std::string data_folder(const recording::Loaded& r, std::string& why) {
+    std::vector<std::string> folders = data_folders();
+    for (const auto& folder : folders)
+        if (recording::data_differs(r, folder).empty()) return folder;
+    auto named = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return holds_any(r, f); });
+    why = recording::data_differs(r, named == folders.end() ? folders[0] : *named);
+    if (named != folders.end() && named != folders.begin()) why += " (in " + *named + ")";
+    return "";
+}
+
 int replay(const std::string& path) {
     recording::Loaded r = recording::load(path);
-    std::string here = std::filesystem::current_path().string();
-    std::string why = recording::ready_to_replay(r, here);
+    std::string here = std::filesystem::current_path().string(), why;
+    std::string folder = r.error.empty() ? data_folder(r, why) : here;
+    if (why.empty()) why = recording::ready_to_replay(r, folder);
     if (!why.empty()) {
         std::fprintf(stderr, "brin: %s: %s\n", path.c_str(), why.c_str());
         return 1;
     }
+    if (folder != here)
+        std::fprintf(stderr, "brin: %s: played with the data files of %s\n", path.c_str(), folder.c_str());
     recording::start_replay(std::move(r), "brin: " + path);
     return -1;
 }

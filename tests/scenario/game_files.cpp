@@ -136,8 +136,8 @@ Played result_of(const Launch& r) {
 }  // namespace
 
 Played play(const std::string& folder, const std::string& script, const std::string& arguments,
-            const std::string& environment) {
-    Launch r{folder, "out", script, arguments, environment, ""};
+            const std::string& environment, const std::string& before) {
+    Launch r{folder, "out", script, arguments, environment, before};
     std::string command = run_command(r, "script.txt");
     if (std::system(command.c_str()) == -1) throw std::runtime_error("no shell to run brin-sim");
     return result_of(r);

@@ -40,14 +40,16 @@ constexpr int kEnter = 28;  // console key numbers
 std::string at(double t, const std::string& command);
 
 // Runs brin-sim in `folder` with the script, extra arguments and variables set in its
-// environment ("NAME=value ..."); outputs go to folder/out. A run killed by a signal has
-// the shell's status, 128 + the signal.
+// environment ("NAME=value ..."), after the shell commands `before` as play_together runs
+// them; outputs go to folder/out. A run killed by a signal has the shell's status, 128 +
+// the signal.
 Played play(const std::string& folder, const std::string& script, const std::string& arguments = "",
-            const std::string& environment = "");
+            const std::string& environment = "", const std::string& before = "");
 
 // One of several runs of brin-sim at once: its script goes to folder/NAME.txt, its outputs to
 // folder/NAME/. `before` is shell commands run in the folder by the process that then becomes
-// brin-sim (its $$ is brin-sim's process id); `arguments` and `environment` as for play.
+// brin-sim (its $$ is brin-sim's process id); `arguments` and `environment` as for play. Run
+// in the background, they ignore SIGINT and SIGQUIT, as the shell has it.
 struct Launch {
     std::string folder;
     std::string name;

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -80,6 +81,7 @@ void repack(const std::string& path, const std::function<void(Bytes&)>& change) 
     Bytes body(size);
     ASSERT_EQ(uncompress(body.data(), &size, file.data() + 14, static_cast<uLong>(file.size() - 14)), Z_OK);
     change(body);
+    for (int i = 0; i < 4; ++i) file[10 + i] = static_cast<unsigned char>(body.size() >> (8 * i));
     uLongf packed = compressBound(static_cast<uLong>(body.size()));
     file.resize(14 + packed);
     ASSERT_EQ(compress(file.data() + 14, &packed, body.data(), static_cast<uLong>(body.size())), Z_OK);
@@ -231,6 +233,60 @@ TEST(Recording, HostileRecordingsAreRefusedAtOnceAndTheLongestIsReplayed) {
         const std::string& said = h.status == 0 ? replay.stdout_text : replay.stderr_text;
         EXPECT_NE(said.find(h.said), std::string::npos) << h.name << ": " << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << h.name << ": " << said;
+    }
+}
+
+// A recording naming the player's table among its data files, with a table of its own: a
+// replay that linked the player's table in would write this one over it.
+TEST(Recording, AReplayNeverTouchesThePlayersTable) {
+    std::string folder = recorded_game();
+    Contents c = contents_of(read(folder + "game.brinrec"));
+    Bytes mine = table();
+    auto crc = static_cast<std::uint32_t>(crc32(0, mine.data(), static_cast<uInt>(mine.size())));
+    c.head.files.push_back({"max.pun", true, static_cast<std::uint32_t>(mine.size()), crc});
+    c.head.table[0] = 0x0F;  // 9,999 points for EVIL!
+    c.head.table[1] = 0x27;
+    std::copy_n("EVIL!", 5, c.head.table.begin() + 10);
+    write(folder + "game.brinrec", file_of(c));
+    Played replay = play(folder, "", "--replay game.brinrec");
+    EXPECT_EQ(read(folder + "max.pun"), mine) << replay.stderr_text;
+}
+
+// The version of the program that made a recording, said beside a difference, reaches the
+// terminal escaped.
+TEST(Recording, ARecordingsTextIsPrintedEscaped) {
+    const std::string hostile = "\x1b]0;owned\x07\x1b[31mYOUR FILES ARE GONE";
+    std::string folder = recorded_game();
+    repack(folder + "game.brinrec", [&](Bytes& body) {
+        body.erase(body.begin() + 1, body.begin() + 1 + body[0]);
+        body.insert(body.begin() + 1, hostile.begin(), hostile.end());
+        body[0] = static_cast<unsigned char>(hostile.size());
+        pointer_at_100(body);
+    });
+    Played replay = play(folder, "", "--replay game.brinrec");
+    EXPECT_EQ(replay.status, 1);
+    EXPECT_NE(replay.stderr_text.find("(recorded by brin \\x1b]0;owned\\x07\\x1b[31mYOUR FILES ARE GONE)\n"),
+              std::string::npos)
+        << replay.stderr_text;
+}
+
+// A replay ended by a signal takes its folder with it; one killed outright leaves it, and
+// the next replay removes it.
+TEST(Recording, NoReplayFolderIsLeftBehind) {
+    std::string folder = recorded_game();
+    for (int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        std::string tmp = folder + "tmp" + std::to_string(signal);
+        std::filesystem::create_directory(tmp);
+        // tones.log a FIFO no one reads: the replay waits there, in its folder, for the signal.
+        std::string kill_when_in = "mkfifo out/tones.log && { (until ls '" + tmp +
+                                   "' | grep -q brin-replay; do sleep 0.05; done; kill -" + std::to_string(signal) +
+                                   " $$) & }";
+        Played killed = play(folder, "", "--replay game.brinrec", "TMPDIR=" + tmp, kill_when_in);
+        EXPECT_EQ(killed.status, 128 + signal);
+        EXPECT_EQ(std::filesystem::is_empty(tmp), signal != SIGKILL) << signal;
+        Played next = play(folder, "", "--replay game.brinrec", "TMPDIR=" + tmp);
+        EXPECT_EQ(next.status, 0) << next.stderr_text;
+        EXPECT_TRUE(std::filesystem::is_empty(tmp)) << signal;
     }
 }
 

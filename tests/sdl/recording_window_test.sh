@@ -4,8 +4,8 @@
 #  1. a game played in the window through XTest keys and clicks (the title, a level with a
 #     swap, the help page, Escape), recorded, then replayed and checked by brin-sim;
 #  2. a brin-sim script run, recorded, then replayed in the window, which checks every frame:
-#     a recording with the pointer moved is refused at its first differing frame, and
-#     Escape ends a replay early.
+#     a recording with the pointer moved is refused at its first differing frame,
+#     Escape ends a replay early, and a replay's folder never outlives it.
 #   recording_window_test.sh BRIN BRIN_SIM GAME_FOLDER
 # Nothing here waits on the machine's speed: each step waits for what it needs to see.
 # Exits 77 (skipped) only when no X server can be started.
@@ -105,4 +105,19 @@ sleep 1
 xdo key Escape
 wait_brin 60
 [ "$status" -eq 0 ] || fail "Escape ended a replay with status $status"
+
+# A replay's folder goes with the window when a signal ends it; after SIGKILL, which no
+# program can catch, the next replay removes it.
+export TMPDIR=$work/tmp
+mkdir "$TMPDIR"
+for signal in TERM KILL; do
+  start_brin --replay "$work/sim.brinrec"
+  kill -$signal "$pid"
+  wait_brin 60
+  left=$(ls "$TMPDIR")
+  [ "$signal" = KILL ] || [ -z "$left" ] || fail "SIG$signal left the replay's folder $left"
+done
+[ -n "$left" ] || fail "SIGKILL left no replay folder: the check above proves nothing"
+(cd "$data" && "$brin_sim" --replay "$work/sim.brinrec") || fail "brin-sim's replay failed"
+[ -z "$(ls "$TMPDIR")" ] || fail "the next replay left the killed one's folder: $(ls "$TMPDIR")"
 echo "PASS"
