@@ -61,7 +61,8 @@ play_full_screen() {  # WIDTH HEIGHT
   local w=$1 h=$2 status
   openbox --sm-disable >/dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+  wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
+  wait_until 60 "openbox did not start" wm_ready
 
   # The picture's place: the screen's height, 4:3, centred.
   s=$(awk -v h="$h" 'BEGIN { print h / 480 }')
@@ -74,7 +75,7 @@ play_full_screen() {  # WIDTH HEIGHT
   local game=$!
   pids+=($game)
   local window
-  window=$(brin_window) || fail "no brin window: $(cat "$work/brin.err")"
+  window=$(brin_window) || fail "no brin window ($(kill -0 "$game" 2>/dev/null && echo running || echo ended)): $(cat "$work/brin.out" "$work/brin.err")"
   xdo windowactivate --sync "$window"
   xdo mousemove --sync $((w - 1)) $((h - 1))
   local deadline=$((SECONDS + 120))
@@ -98,8 +99,11 @@ play_full_screen() {  # WIDTH HEIGHT
   # Leaving the marked cell erased its frame with the cursor's; the next move draws it again.
   # shellcheck disable=SC2046
   xdo mousemove --sync $(to_screen 410 260)
-  sleep 1
-  import -window root "$work/screen.png"
+  shows_the_frames() {
+    import -window root "$work/screen.png" 2>/dev/null && [ "$(frame_points "$work/screen.png" 5 yellow)" -ge 12 ] &&
+      [ "$(frame_points "$work/screen.png" 10 red)" -ge 12 ]
+  }
+  wait_until 60 "the click did not mark cell 5, or the cursor frame is not on cell 10, at ${w}x$h" shows_the_frames
   [ -z "${BRIN_KEEP_TEST:-}" ] || cp "$work/screen.png" "$BRIN_KEEP_TEST/full-screen-${w}x$h.png"
 
   # Ended before the screen is looked at: on a busy machine that takes long enough for the

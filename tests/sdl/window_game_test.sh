@@ -122,12 +122,12 @@ sleep 1
 shoot level
 
 echo "[$SECONDS s] in play"
+help_shown() { shoot help && [ "$(differing "$work/help.png" "$work/sim2/help.png" 320x192+0+0)" -lt 614 ]; }
+help_closed() { shoot closed && [ "$(differing "$work/closed.png" "$work/level.png" 320x192+0+0)" -lt 3000 ]; }
 xdo key Return
-sleep 1
-shoot help
+wait_until 60 "the help page differs from brin-sim's" help_shown
 xdo key x
-sleep 1
-shoot closed
+wait_until 60 "the help page did not close, or left the picture changed" help_closed
 click_at() {  # a picture position, in the window at twice the size
   xdo mousemove --sync $((2 * $1)) $((2 * $2))
   sleep 0.3
@@ -142,8 +142,15 @@ click_at 240 140  # mark cell 5 again
 xdo mousemove --sync 800 500
 sleep 0.5
 xdo mousemove --sync 820 520  # leaving the marked cell erased its frame: a redraw brings it back
-sleep 1
-shoot marked
+# The mark frame on cell 5 and the cursor's on cell 10, in brin-sim's colours.
+as_brin_sim() {
+  local at
+  for at in "240 96" "160 140" "240 192" "400 192"; do
+    [ "$(colour_at "$work/marked.png" $at)" = "$(colour_at "$work/sim2/marked.png" $at)" ] || return 1
+  done
+}
+marked() { shoot marked && as_brin_sim; }
+wait_until 60 "the mark and cursor frames differ from brin-sim's" marked
 xdo key Escape
 
 status=0
