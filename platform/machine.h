@@ -151,5 +151,9 @@ void speaker(int divisor);
 // One byte read from or written to an I/O port, before it takes effect. Most back-ends
 // ignore it; the simulator can log it.
 void port_access(unsigned short port, unsigned char value, bool write);
+// The game is about to open the data file `path`. A back-end whose data come after the game
+// has started (the browser fetches the levels' pictures while the title plays) waits here
+// until it is there; the others do nothing.
+void data_wanted(const char* path);
 
 }  // namespace platform::machine

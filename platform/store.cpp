@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "machine.h"
+
 namespace platform::store {
 
 std::FILE* open_data(const char* path) {
+    machine::data_wanted(path);
     // Without O_NONBLOCK a FIFO's open would wait for a writer for ever.
     int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;

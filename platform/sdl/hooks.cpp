@@ -111,4 +111,6 @@ void speaker(int divisor) { sdl::queue_speaker(divisor); }
 
 void port_access(unsigned short, unsigned char, bool) {}
 
+void data_wanted(const char*) {}
+
 }  // namespace platform::machine

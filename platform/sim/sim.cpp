@@ -171,4 +171,6 @@ void port_access(unsigned short port, unsigned char value, bool write) {
     if (sim::ports_recorded) sim::ports.push_back({port, value, write});
 }
 
+void data_wanted(const char*) {}
+
 }  // namespace platform::machine

@@ -4,13 +4,13 @@
 // whose hooks (web.cpp) call it. The event handlers only queue what they see: they run while
 // the game is suspended, and the game takes the queues in at its polls.
 //
-// What the page passes to createBrin: canvas (640x480) and onEnd (called when the game
-// leaves the graphics mode); it sets audio (an AudioContext, or none for silence) on the
-// module before the game starts.
+// What the page passes to createBrin: canvas (640x480), onEnd (called when the game leaves
+// the graphics mode) and onFirstFrame (called once the first frame is drawn); it sets on the module before the game starts audio (a function
+// that gives the page's AudioContext, made at its first call, or null for silence) and lateData (given a data file's name, a promise that
+// it is in the game's folder, or null when the game need not wait for it).
 var brinDevices = (function () {
   'use strict';
   var kWidth = 640, kHeight = 480;
-  var kGameDir = '/brin';  // the game's folder: its data, and max.pun while it runs
 
   var canvas = Module['canvas'];
   var context = null;
@@ -18,6 +18,7 @@ var brinDevices = (function () {
   var drawn = false;
   var listening = [];
   var wake = null;  // ends the game's rest early
+  var late = null;  // the data file the game waits for, as the page's promise of it
 
   function listen(target, type, handler) {
     target.addEventListener(type, handler);
@@ -90,7 +91,7 @@ var brinDevices = (function () {
   // ---- speaker ----
 
   var kLeadS = 0.02;  // changes are heard this long after they are made, to keep their spacing
-  var audio = null;
+  var audio = null;  // made at the first tone
   var voice = null;
   var volume = 0, rampS = 0;
   var pitch = 0;
@@ -157,11 +158,13 @@ var brinDevices = (function () {
   function sound(hz) {
     pitch = hz;
     var on = hz > 0;
-    if (!audio || document.hidden) return;
     if (!voice) {
-      if (!on) return;  // silence before the first tone
+      if (!on || document.hidden || !Module['audio']) return;  // silence before the first tone
+      audio = audio || Module['audio']();
+      if (!audio) return;
       startVoice();
     }
+    if (document.hidden) return;
     if (on && audio.state !== 'running') {
       audio.resume();
       anchor = null;
@@ -196,8 +199,8 @@ var brinDevices = (function () {
   window.addEventListener('error', ending);
 
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
-    FS.mkdirTree(kGameDir);
-    FS.chdir(kGameDir);
+    FS.mkdirTree(brinCommon.folder);
+    FS.chdir(brinCommon.folder);
   });
 
   return {
@@ -206,8 +209,6 @@ var brinDevices = (function () {
       context = canvas.getContext('2d');
       volume = soundVolume;
       rampS = rampMs / 1000;
-      audio = Module['audio'] || null;
-      if (audio) sleepWhenSilent();
       listen(window, 'keydown', keyDown);
       listen(window, 'keyup', keyUp);
       listen(window, 'blur', releaseHeld);
@@ -240,11 +241,21 @@ var brinDevices = (function () {
       if (!image || image.data.buffer !== HEAPU8.buffer)  // memory grown: a new buffer
         image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, kWidth * kHeight * 4), kWidth);
       context.putImageData(image, 0, 0, 0, top, kWidth, rows);
-      if (!drawn) performance.mark('brin-first-frame');
+      if (drawn) return;
       drawn = true;
+      performance.mark('brin-first-frame');
+      if (Module['onFirstFrame']) setTimeout(Module['onFirstFrame']);  // not in the frame's own task
     },
 
     sound: sound,
+
+    // Whether the page is still fetching the data file `name` (the page's lateData says).
+    dataLate: function (name) {
+      late = Module['lateData'] ? Module['lateData'](name) : null;
+      return !!late;
+    },
+
+    dataArrived: function () { return late; },
 
     // Until `ms` have passed or an input came.
     rest: function (ms) {

@@ -2,8 +2,8 @@
 // The page around the game: the start screen (a browser lets a page sound only after the
 // player did something on it), the game, the end screen with "play again", the full-screen
 // button, the keys' help with buttons for the keys a touch screen lacks, and the service
-// worker that keeps the page for play without the network. The game itself is brin.js,
-// made by Emscripten.
+// worker that keeps the page for play without the network. The game itself is
+// Emscripten's part of brin.js, ahead of this.
 (function () {
   'use strict';
   var canvas = document.getElementById('screen');
@@ -12,6 +12,7 @@
   var end = document.getElementById('end');
   var help = document.getElementById('help');
   var helpButton = document.getElementById('help-button');
+  var waitingNews = document.getElementById('waiting');
   var audio = null;  // see makeAudio
   var next = null;  // the next game, loading or loaded
   var levels = null;  // the player's own levels for it, read meanwhile
@@ -19,8 +20,8 @@
   var worker = null;  // the service worker's registration
 
   function load() {
-    next = createBrin({ canvas: canvas, noInitialRun: true, onEnd: ended, instantiateWasm: instantiate,
-      printErr: brinRecordings.said, onExit: brinRecordings.exited });
+    next = createBrin({ canvas: canvas, noInitialRun: true, onEnd: ended, onFirstFrame: afterFirstFrame,
+      instantiateWasm: instantiate, printErr: brinRecordings.said, onExit: brinRecordings.exited });
     levels = brinPictures.kept();
     next.catch(unloadable);
   }
@@ -51,25 +52,63 @@
     return {};  // the exports come to receive
   }
 
-  // Making an audio context holds the page up for 10-20 ms, and far longer on a first visit:
-  // it is made once the code and data are on their way, before the game or the start screen
-  // needs it.
+  // The page's one audio context, made when a game first needs it: at the gesture that
+  // starts one, which lets it sound, or else at the game's first tone. Making one holds the
+  // page up for 5-20 ms, and a browser's first for far longer, so never before a first frame.
   function makeAudio() {
     if (!audio && window.AudioContext) audio = new AudioContext();
+    return audio;
   }
 
-  function play() {
+  // Whether the browser lets the page sound without a gesture. Firefox says so; elsewhere a
+  // silent sound is started, which the same rule lets play or not, since an audio context
+  // would cost what makeAudio says. Resolves to true or false, maybe after the code loaded.
+  var kSilence = 'data:audio/wav;base64,UklGRiYAAABXQVZFZm10IBAAAAABAAEAQB8AAIA+AAACABAAZGF0YQIAAAAAAA==';
+  function soundAllowed() {
+    if (navigator.getAutoplayPolicy) return Promise.resolve(navigator.getAutoplayPolicy('audiocontext') === 'allowed');
+    var probe = new Audio(kSilence);
+    return probe.play().then(function () { return true; }, function () { return false; });
+  }
+
+  function tellWaiting(text) {
+    waitingNews.textContent = text;
+    waitingNews.hidden = !text;
+  }
+
+  // A level's picture the page is still fetching: the game waits for it, and the player is
+  // told why.
+  function lateData(fs, name) {
+    var late = brinPictures.late(fs, name, tellWaiting);
+    if (!late) return null;
+    tellWaiting('fetching the next level\'s picture…');
+    return late.then(function () { tellWaiting(''); });
+  }
+
+  // A replay checks every picture before it starts.
+  function replayPictures() {
+    if (!brinRecordings.unpacked()) return null;
+    tellWaiting('fetching the levels\' pictures…');
+    return brinPictures.allShipped().then(function () { tellWaiting(''); });
+  }
+
+  // A game the player asked for (`byItself` not true): within their gesture the audio may
+  // start. Otherwise the game makes it at its first tone.
+  function play(byItself) {
     if (playing) return;
     playing = true;
-    makeAudio();
-    if (audio) audio.resume();
+    if (byItself !== true) {
+      makeAudio();
+      if (audio) audio.resume();
+    }
     start.hidden = true;
     end.hidden = true;
     brinRecordings.starting();
-    Promise.all([next, levels]).then(function (both) {
-      brinPictures.install(both[0].FS, both[1]);
-      both[0]['audio'] = audio;
-      both[0].callMain([]);
+    Promise.all([next, levels, replayPictures()]).then(function (all) {
+      var module = all[0];
+      brinPictures.install(module.FS, all[1]);
+      module['audio'] = makeAudio;
+      module['lateData'] = function (name) { return lateData(module.FS, name); };
+      module.callMain([]);
     });
   }
 
@@ -113,10 +152,6 @@
     play();
   }
 
-  function autoplayAllowed() {
-    return !!navigator.getAutoplayPolicy && navigator.getAutoplayPolicy('audiocontext') === 'allowed';
-  }
-
   // A new build's worker waits until no game runs, then takes over with a reload.
   function takeNewBuild() {
     if (!worker || !worker.waiting || playing) return false;
@@ -124,21 +159,40 @@
     return true;
   }
 
+  // Resolves once the service worker serves the page, so that it keeps what the page fetches
+  // next; at once where there is none, and after a while if it does not come.
+  var kWorkerWaitMs = 5000;
   function keepForOffline() {
-    if (!('serviceWorker' in navigator)) return;
+    if (!('serviceWorker' in navigator)) return Promise.resolve();
     var controlled = !!navigator.serviceWorker.controller;
     navigator.serviceWorker.addEventListener('controllerchange', function () {
-      if (controlled) location.reload();
+      if (controlled) location.reload();  // a new build: its code, with the pictures it keeps
+      controlled = true;
     });
-    navigator.serviceWorker.register('sw.js').then(function (registration) {
-      worker = registration;
-      takeNewBuild();
-      registration.addEventListener('updatefound', function () {
-        registration.installing.addEventListener('statechange', takeNewBuild);
+    return new Promise(function (served) {
+      if (controlled) served();
+      navigator.serviceWorker.addEventListener('controllerchange', served);
+      setTimeout(served, kWorkerWaitMs);
+      navigator.serviceWorker.register('sw.js').then(function (registration) {
+        worker = registration;
+        takeNewBuild();
+        registration.addEventListener('updatefound', function () {
+          registration.installing.addEventListener('statechange', takeNewBuild);
+        });
+      }).catch(function (e) {
+        console.warn('brin: no play without the network: ' + e);
+        served();
       });
-    }).catch(function (e) {
-      console.warn('brin: no play without the network: ' + e);
     });
+  }
+
+  // What waits for the game's first frame: the service worker, then the levels' pictures
+  // through it, so that it keeps them as they come.
+  var firstFrame = false;
+  function afterFirstFrame() {
+    if (firstFrame) return;
+    firstFrame = true;
+    keepForOffline().then(brinPictures.fetchShipped);
   }
 
   // The keys a touch screen lacks, sent as the keyboard would.
@@ -173,20 +227,18 @@
     if (e.pointerType === 'touch') document.body.classList.add('touch');
   });
   load();
-  setTimeout(makeAudio);
-  next.then(keepForOffline);  // its copying waits until the game has what it needs
+  // Where the browser lets the page sound at once, the game need not wait for a gesture. The
+  // answer may come after the game has loaded: the start screen then gives way to it.
+  var allowed = false, loaded = false;
+  soundAllowed().then(function (yes) {
+    allowed = yes;
+    if (allowed && loaded && waiting()) play(true);
+  });
   next.then(function () {
-    // Where the browser lets the page sound at once, the game need not wait for a gesture.
-    // Firefox says so itself: its audio may not run yet, or ever where there is no device.
-    // Chromium only starts the audio, maybe after the game has loaded: the start screen
-    // then gives way as soon as it does.
-    makeAudio();
-    if (audio && (audio.state === 'running' || autoplayAllowed())) return play();
+    loaded = true;
+    if (allowed) return play(true);
     document.getElementById('start-text').textContent =
       document.body.classList.contains('touch') ? 'tap to play' : 'click or press a key to play';
-    if (audio) audio.addEventListener('statechange', function () {
-      if (audio.state === 'running' && waiting()) play();
-    });
   });
   start.addEventListener('click', play);
   window.addEventListener('keydown', startKey);

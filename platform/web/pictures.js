@@ -1,37 +1,102 @@
 // SPDX-License-Identifier: MIT
-// "Your pictures": the player's photos as levels 1-4 of this browser. The browser decodes a
-// photo (its Exif orientation honoured); photo.js, loaded only here, frames and quantises
-// it as brin-picture does. The levels are kept in IndexedDB as PCX files and written into
-// the game's folder before each game.
+// The levels' pictures. The shipped ones are fetched after the game's first frame, while the
+// title plays, and a game that reaches a level before its picture waits for it. "Your
+// pictures": the player's photos as levels 1-4 of this browser. The browser decodes a photo
+// (its Exif orientation honoured); photo.js, loaded only here, frames and quantises it as
+// brin-picture does. The levels are kept in IndexedDB as PCX files and written into the
+// game's folder before each game.
 var brinPictures = (function () {
   'use strict';
   var kLevels = 4;
   var kMaxPixels = 50e6;  // beyond this a photo is refused before it is decoded
   var kScreenWidth = 640, kScreenHeight = 480;
   var kDatabase = 'brin-pictures', kStore = 'levels';
+  var kRetryMs = 2000;  // a picture that could not be fetched is asked for again after this
 
-  function request(r) {
-    return new Promise(function (resolve, reject) {
-      r.onsuccess = function () { resolve(r.result); };
-      r.onerror = function () { reject(r.error); };
+  function fileOf(level) {
+    return level + '.pcx';
+  }
+
+  // ---- the shipped levels ----
+
+  var kShipped = [];
+  for (var level = 1; level <= kLevels; ++level) kShipped.push(fileOf(level));
+
+  var arriving = null;  // by file name, a promise of its bytes, once the fetching began
+  var fetched = new Map();  // by file name, the bytes of those here
+  var game = null;  // the file system of the game running or about to, where pictures go as they come
+  var trouble = function () {};  // tells the player waiting why a picture is not here yet
+
+  function fetchOnce(name) {
+    return fetch(name, { credentials: 'same-origin' }).then(function (r) {
+      if (!r.ok) throw new Error(r.status + ' ' + r.statusText);
+      return r.arrayBuffer();
     });
   }
+
+  // Never gives up: without its picture a level would be played on a black screen.
+  function fetchPicture(name) {
+    return fetchOnce(name).then(function (bytes) {
+      var picture = new Uint8Array(bytes);
+      fetched.set(name, picture);
+      if (game) place(game, name, picture);
+      return picture;
+    }, function (e) {
+      trouble(name + ' could not be fetched (' + e.message + '); trying again');
+      return new Promise(function (resolve) { setTimeout(resolve, kRetryMs); }).then(function () {
+        return fetchPicture(name);
+      });
+    });
+  }
+
+  // A level of the player's stays.
+  function place(fs, name, picture) {
+    var path = brinCommon.folder + '/' + name;
+    if (!fs.analyzePath(path).exists) fs.writeFile(path, picture);
+  }
+
+  // In the order the levels come.
+  function fetchShipped() {
+    if (arriving) return;
+    arriving = new Map();
+    var before = Promise.resolve();
+    kShipped.forEach(function (name) {
+      before = before.then(fetchPicture.bind(null, name));
+      arriving.set(name, before);
+    });
+  }
+
+  // Before the game opens the data file `name`: a promise that the shipped picture is in
+  // its folder, or null when nothing needs waiting for. `tell` hears of fetches that fail.
+  function late(fs, name, tell) {
+    if (kShipped.indexOf(name) < 0 || fs.analyzePath(name).exists) return null;
+    fetchShipped();
+    trouble = tell;
+    return arriving.get(name).then(function () {
+      trouble = function () {};
+    });
+  }
+
+  // Every shipped picture, as a replay checks them all before it starts.
+  function allShipped() {
+    fetchShipped();
+    return Promise.all(arriving.values());
+  }
+
+  // ---- the player's levels ----
 
   function database() {
     var open = indexedDB.open(kDatabase, 1);
     open.onupgradeneeded = function () { open.result.createObjectStore(kStore); };
-    return request(open);
+    return brinCommon.request(open);
   }
 
   // Runs `action` on the store; resolves to its result once the transaction is done.
   function withStore(mode, action) {
     return database().then(function (db) {
       var t = db.transaction(kStore, mode);
-      var result = request(action(t.objectStore(kStore)));
-      return new Promise(function (resolve, reject) {
-        t.oncomplete = function () { db.close(); resolve(result); };
-        t.onerror = t.onabort = function () { db.close(); reject(t.error); };
-      });
+      var result = brinCommon.request(action(t.objectStore(kStore)));
+      return brinCommon.finished(t).then(function () { return result; });
     });
   }
 
@@ -43,9 +108,12 @@ var brinPictures = (function () {
     }).catch(function () { return []; });
   }
 
-  // Puts `levels` (as kept() gives them) in the game's folder of a game not yet started.
+  // Puts `levels` (as kept() gives them) in the game's folder of a game not yet started, and
+  // the shipped pictures there already under the other levels; the rest follow as they come.
   function install(fs, levels) {
-    levels.forEach(function (l) { fs.writeFile('/brin/' + l[0] + '.pcx', l[1].pcx); });
+    game = fs;
+    levels.forEach(function (l) { fs.writeFile(brinCommon.folder + '/' + fileOf(l[0]), l[1].pcx); });
+    fetched.forEach(function (picture, name) { place(fs, name, picture); });
   }
 
   // ---- decoding ----
@@ -236,5 +304,6 @@ var brinPictures = (function () {
     });
   }
 
-  return { kept: kept, install: install, open: open, setUp: setUp };
+  return { kept: kept, install: install, fetchShipped: fetchShipped, late: late, allShipped: allShipped, open: open,
+           setUp: setUp };
 })();

@@ -13,13 +13,6 @@ var brinStore = (function () {
   var kLockMs = 5000;        // a page that holds the lock longer fails the save
   var release = function () {};
 
-  function waitFor(request) {
-    return new Promise(function (resolve, reject) {
-      request.onsuccess = function () { resolve(request.result); };
-      request.onerror = function () { reject(request.error); };
-    });
-  }
-
   function openDatabase() {
     var request = indexedDB.open(kDatabase, kVersion);
     request.onupgradeneeded = function () {
@@ -28,7 +21,7 @@ var brinStore = (function () {
                                                        : db.createObjectStore(kFiles);
       if (!files.indexNames.contains('timestamp')) files.createIndex('timestamp', 'timestamp', { unique: false });
     };
-    return waitFor(request);
+    return brinCommon.request(request);
   }
 
   function keyOf(name) {
@@ -38,7 +31,7 @@ var brinStore = (function () {
   function read(name) {
     return openDatabase().then(function (db) {
       var get = db.transaction(kFiles).objectStore(kFiles).get(keyOf(name));
-      return waitFor(get).finally(function () { db.close(); });
+      return brinCommon.request(get).finally(function () { db.close(); });
     }).then(function (entry) {
       return entry && entry.contents ? entry.contents : null;
     });
@@ -48,10 +41,7 @@ var brinStore = (function () {
     return openDatabase().then(function (db) {
       var transaction = db.transaction(kFiles, 'readwrite');
       transaction.objectStore(kFiles).put({ timestamp: new Date(), mode: kRegularFile, contents: bytes }, keyOf(name));
-      return new Promise(function (resolve, reject) {
-        transaction.oncomplete = resolve;
-        transaction.onerror = transaction.onabort = function () { reject(transaction.error); };
-      }).finally(function () { db.close(); });
+      return brinCommon.finished(transaction);
     });
   }
 
@@ -81,7 +71,7 @@ var brinStore = (function () {
     });
     // Once the data are in place, the table kept in the browser replaces the shipped one.
     addOnPreMain(function () {
-      if (kept) FS.writeFile('/brin/max.pun', kept);
+      if (kept) FS.writeFile(brinCommon.folder + '/max.pun', kept);
     });
   });
 

@@ -26,6 +26,9 @@ EM_JS(void, page_present, (const std::uint32_t* pixels, int top, int rows),
       { brinDevices.present(pixels, top, rows); });
 EM_JS(void, page_sound, (double hz), { brinDevices.sound(hz); });
 EM_ASYNC_JS(void, page_rest, (double ms), { await brinDevices.rest(ms); });
+// Whether the page is still fetching the data file; then the game waits for it.
+EM_JS(bool, page_data_late, (const char* path), { return brinDevices.dataLate(UTF8ToString(path)); });
+EM_ASYNC_JS(void, page_data_arrived, (), { await brinDevices.dataArrived(); });
 
 namespace web {
 namespace {
@@ -95,5 +98,9 @@ bool open_mouse_device() { return true; }  // the pointer over the canvas
 void speaker(int divisor) { page_sound(sound::pitch_of(divisor)); }
 
 void port_access(unsigned short, unsigned char, bool) {}
+
+void data_wanted(const char* path) {
+    if (page_data_late(path)) page_data_arrived();
+}
 
 }  // namespace platform::machine

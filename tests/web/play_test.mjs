@@ -11,7 +11,8 @@
 // same photo dropped onto the panel).
 // shuffle (games begun at two times of day deal two shuffles, each brin-sim's at the same
 // time), record (the level's game taken from "save this game" and replayed by brin-sim;
-// brin-sim's recording and bad files given to the page). BROWSER: chromium or firefox.
+// brin-sim's recording and bad files given to the page), late (the first level's picture
+// held back by the server). BROWSER: chromium or firefox.
 import { execFileSync, spawnSync } from 'node:child_process';
 import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -116,25 +117,25 @@ async function playLevel(page, screens) {
   await waitFor(() => page.$eval('#end', (e) => !e.hidden), 'the end screen');
 }
 
-// Chromium tells a page whether it may sound only by starting its audio, maybe after the
-// game has loaded: here the audio starts when the test says, with no gesture. Gives what
-// the test calls once the page is loaded: the page must wait, then start by itself.
+// Chromium tells a page whether it may sound only by playing a sound, maybe after the game
+// has loaded: here the page's silent sound plays when the test says, with no gesture. Gives
+// what the test calls once the page is loaded: the page must wait, then start by itself,
+// and make no audio context before its first frame.
 async function audioStartingLate(page) {
   await page.evaluateOnNewDocument(() => {
-    let late = true;
-    const made = [];
+    const play = HTMLMediaElement.prototype.play;
+    let start;
+    const started = new Promise((resolve) => (start = resolve));
+    HTMLMediaElement.prototype.play = function () {
+      return started.then(() => play.call(this));
+    };
+    window.__startAudio = start;
+    window.__audioMade = [];
     window.AudioContext = class extends window.AudioContext {
       constructor(...args) {
         super(...args);
-        made.push(this);
+        window.__audioMade.push(window.__frames.length);
       }
-      get state() {
-        return late ? 'suspended' : super.state;
-      }
-    };
-    window.__startAudio = () => {
-      late = false;
-      for (const context of made) context.dispatchEvent(new Event('statechange'));
     };
   });
   return async () => {
@@ -143,6 +144,11 @@ async function audioStartingLate(page) {
     check((await frames(page)).length === 0, 'the game drew before the audio started');
     await page.evaluate(() => window.__startAudio());
   };
+}
+
+// The frames drawn before each audio context was made.
+async function framesBeforeAudio(page) {
+  return page.evaluate(() => window.__audioMade);
 }
 
 // The bytes of the recording the end screen offers, fetched in the page.
@@ -159,6 +165,20 @@ async function offeredRecording(page) {
     return btoa(text);
   });
   return Buffer.from(base64, 'base64');
+}
+
+// A folder with the game's data, for brin-sim.
+function simFolder() {
+  const dir = mkdtempSync(join(tmpdir(), 'brin-record-'));
+  for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) cpSync(join(data, f), join(dir, f));
+  return dir;
+}
+
+// brin-sim's replay of a recording the page offered, which must match it frame for frame.
+function checkReplayedBySim(dir, recorded) {
+  writeFileSync(join(dir, 'page.brinrec'), recorded);
+  const replayed = spawnSync(sim, ['--replay', 'page.brinrec'], { cwd: dir, encoding: 'utf8' });
+  check(replayed.status === 0, `brin-sim replayed the page's game with status ${replayed.status}: ${replayed.stderr}`);
 }
 
 // Gives the page a recording with its picker, and waits for what it says at the end.
@@ -211,6 +231,10 @@ const cases = {
     await page.goto(browser.url);
     if (startAudio) await startAudio();
     await playLevel(page, screens);
+    if (startAudio) {
+      const made = await framesBeforeAudio(page);
+      check(made.length === 1 && made[0] > 0, `audio contexts made after ${made} frames, not once after the first`);
+    }
     const again = await page.$eval('#again', (e) => e.textContent);
     check(again === 'play again', `the end screen offers "${again}"`);
     await page.screenshot({ path: 'end.png' });
@@ -227,12 +251,9 @@ const cases = {
     await page.goto(browser.url);
     await playLevel(page, screens);
     const recorded = await offeredRecording(page);
-    const dir = mkdtempSync(join(tmpdir(), 'brin-record-'));
+    const dir = simFolder();
     try {
-      for (const f of ['1.pcx', '2.pcx', '3.pcx', '4.pcx', 'brin.pcx', 'topaz.fon']) cpSync(join(data, f), join(dir, f));
-      writeFileSync(join(dir, 'page.brinrec'), recorded);
-      const replayed = spawnSync(sim, ['--replay', 'page.brinrec'], { cwd: dir, encoding: 'utf8' });
-      check(replayed.status === 0, `brin-sim replayed the page's game with status ${replayed.status}: ${replayed.stderr}`);
+      checkReplayedBySim(dir, recorded);
 
       writeFileSync(join(dir, 'script'), kSimFirstGame.map((line) => line.join(' ')).join('\n') + '\n');
       cpSync(join(data, 'max.pun'), join(dir, 'max.pun'));
@@ -255,6 +276,29 @@ const cases = {
         check(news.startsWith(wanted), `the page said "${news}" for ${name}`);
       }
       await page.screenshot({ path: 'replayed.png' });
+    } finally {
+      rmSync(dir, { recursive: true, force: true });
+    }
+  },
+
+  // The first level's picture held back by the server until the game waits for it: the page
+  // says so, then plays the level on its picture as brin-sim shows it, and the game's
+  // recording replays in brin-sim.
+  async late(browser, screens) {
+    browser.server.hold('/1.pcx');
+    const page = await browser.page();
+    await page.goto(browser.url);
+    const news = await waitFor(() => page.$eval('#waiting', (e) => !e.hidden && e.textContent), 'a word of the picture awaited');
+    check(news === "fetching the next level's picture…", `the page says "${news}" while the picture is awaited`);
+    await page.screenshot({ path: 'late.png' });
+    check(!(await frames(page)).includes(frameHash(screens.grid)), 'the level was shown before its picture came');
+    browser.server.release('/1.pcx');
+    await startLevel(page, screens.grid);
+    check(await page.$eval('#waiting', (e) => e.hidden), 'the word of the picture awaited stays');
+    await page.keyboard.press('Escape');
+    const dir = simFolder();
+    try {
+      checkReplayedBySim(dir, await offeredRecording(page));
     } finally {
       rmSync(dir, { recursive: true, force: true });
     }
@@ -336,21 +380,29 @@ const cases = {
     // A new build on the server: its worker waits for the game to end, then replaces the cache.
     const sw = join(served, 'sw.js');
     writeFileSync(sw, readFileSync(sw, 'utf8').replace(first, `${first}-next`));
-    appendFileSync(join(served, 'page.js'), '// the next build\n');
+    appendFileSync(join(served, 'brin.js'), '// the next build\n');
     await startLevel(page, screens.grid);
     await page.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => r.update()));
     await waitFor(() => page.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => !!r.waiting)), 'the new build waiting');
     check((await cacheNames()).includes(first), 'the new build took over during a game');
     await page.keyboard.press('Escape');
     await waitFor(async () => (await cacheNames()).join() === `${first}-next`, 'the new build alone in the cache');
-    const code = await waitFor(() => page.evaluate(() => fetch('page.js').then((r) => r.text())).catch(() => ''), 'page.js');
-    check(code.includes('the next build'), 'the old page.js is served after the new build took over');
+    const code = await waitFor(() => page.evaluate(() => fetch('brin.js').then((r) => r.text())).catch(() => ''), 'brin.js');
+    check(code.includes('the next build'), 'the old brin.js is served after the new build took over');
+    // The levels' pictures are kept as the page fetches them, after the new build's first frame.
+    const pictures = ['1.pcx', '2.pcx', '3.pcx', '4.pcx'];
+    await waitFor(async () => {
+      const kept = await page.evaluate(async (name) => (await (await caches.open(name)).keys()).map((r) => r.url), `${first}-next`).catch(() => []);
+      return pictures.every((p) => kept.some((url) => url.endsWith(`/${p}`)));
+    }, 'the pictures in the cache');
 
     await browser.server.close();
     await page.reload();
     await speed(page, 5);
     await waitForFrame(page, frameHash(screens.title), 'the title without the network');
     await page.screenshot({ path: 'offline.png' });
+    await speed(page, 10);
+    await waitForFrame(page, frameHash(screens.grid), "the first level's picture without the network");
   },
 
   async photo(browser) {

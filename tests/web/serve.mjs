@@ -14,12 +14,15 @@ const kTypes = {
   '.svg': 'image/svg+xml',
 };
 
-// Resolves to { url, close() } once it listens.
+// Resolves to { url, close(), hold(path), release(path) } once it listens. A file held is
+// answered only once it is released.
 export function serve(folder) {
+  const held = new Map();
   const server = createServer(async (request, response) => {
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = join(folder, path.endsWith('/') ? path + 'index.html' : path);
     try {
+      await held.get(path)?.promise;
       const body = await readFile(file);
       response.writeHead(200, { 'Content-Type': kTypes[extname(file)] || 'application/octet-stream' });
       response.end(body);
@@ -32,6 +35,15 @@ export function serve(folder) {
     server.listen(0, '127.0.0.1', () => {
       resolve({
         url: `http://127.0.0.1:${server.address().port}/`,
+        hold(path) {
+          let release;
+          const promise = new Promise((done) => (release = done));
+          held.set(path, { promise, release });
+        },
+        release(path) {
+          held.get(path).release();
+          held.delete(path);
+        },
         // Open connections too: a closed server is a network gone.
         close: () =>
           new Promise((done) => {
