@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The browser edition's figures: its sizes gzipped, the first frame after navigation on
-// localhost (on a first visit, then loaded again, beside a page that draws at once), the CPU
-// of all Chromium's processes while a level waits for the player against a blank page (with
-// a 100 Hz timer, and without) and a bare canvas in the same run, each countdown step's time
-// from its second to the canvas, and a key's from its keydown event to the next frame, all
-// on the page's own clock.
-//   node web_bench.mjs SITE BRIN_SIM DATA [SECONDS]
+// The browser edition's figures, for each build given and a floor page beside them, in one
+// run: sizes, the largest functions, the first frame after navigation (a first visit in a
+// fresh browser, then repeat visits in one browser, taken in turn), the CPU of all Chromium's
+// processes while a level waits for the player against a page that draws the countdown's
+// rows once a second, each countdown step's time from its second to the canvas, and a key's
+// from its keydown event to the next frame, all on the page's own clock. Every round takes
+// each build in turn, so that the machine's load falls on all alike.
+//   node web_bench.mjs BRIN_SIM DATA SECONDS ROUNDS LABEL=SITE...
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -14,28 +15,191 @@ import { launch, simScreens, speed, startLevel, waitFor } from '../tests/web/bri
 import { serve } from '../tests/web/serve.mjs';
 import { processTree } from './proc.mjs';
 
-const [, , site, sim, data, seconds = '20'] = process.argv;
+const [, , sim, data, seconds, rounds, ...given] = process.argv;
+const sites = given.map((g) => ({ label: g.slice(0, g.indexOf('=')), path: g.slice(g.indexOf('=') + 1) }));
 const kTicks = 100;  // clock ticks a second in /proc
-
 const kSettleMs = 5000;  // a page's start, before its CPU is measured
+const kRepeatVisits = 9;
+const kKeyPresses = 20;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-function kb(bytes) {
-  return `${(bytes / 1024).toFixed(1)} KB`;
+const kb = (bytes) => `${(bytes / 1024).toFixed(1)} KB`;
+const median = (all) => [...all].sort((a, b) => a - b)[all.length >> 1];
+const percentile = (sorted, p) => sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
+const gz = (bytes) => gzipSync(bytes, { level: 9 }).length;
+
+// A table: a row a figure, a column a build.
+function table(title, rows) {
+  console.log(title);
+  const width = Math.max(...rows.map(([what]) => what.length));
+  for (const [what, ...cells] of rows) console.log(`  ${what.padEnd(width)}  ${cells.map((c) => String(c).padStart(24)).join('')}`);
+}
+
+// ---- sizes and functions ----
+
+// The bodies of the functions a wasm module defines, in order: their sizes, and the number
+// of functions it imports (which come first in the index space).
+function functionSizes(wasm) {
+  let at = 8;
+  const leb = () => {
+    let value = 0, shift = 0, byte;
+    do {
+      byte = wasm[at++];
+      value += (byte & 0x7f) * 2 ** shift;
+      shift += 7;
+    } while (byte & 0x80);
+    return value;
+  };
+  const skip = () => {
+    const length = leb();
+    at += length;
+  };
+  let imported = 0;
+  const sizes = [];
+  while (at < wasm.length) {
+    const id = wasm[at++], size = leb(), end = at + size;
+    if (id === 2) {  // imports: a module name, a field name, a kind and its description
+      for (let n = leb(); n > 0; --n) {
+        skip();
+        skip();
+        const kind = wasm[at++];
+        if (kind === 0) {
+          ++imported;
+          leb();
+        } else if (kind === 1) {
+          at++;
+          const flags = leb();
+          leb();
+          if (flags & 1) leb();
+        } else if (kind === 2) {
+          const flags = leb();
+          leb();
+          if (flags & 1) leb();
+        } else {
+          at += 2;
+        }
+      }
+    } else if (id === 10) {
+      for (let n = leb(); n > 0; --n) {
+        const body = leb();
+        sizes.push(body);
+        at += body;  // after leb() has moved on
+      }
+    }
+    at = end;
+  }
+  return { sizes, imported };
+}
+
+// Where a function's code comes from, by its name.
+function roomOf(name) {
+  const rooms = [
+    [/^(main|brin::)/, 'the game'],
+    [/^vora256::/, 'the library'],
+    [/^platform::recording::|^offer_recording|^replay_exit|^remove_replay_folder/, 'recordings'],
+    [/^platform::/, 'the machine and pacing'],
+    [/^(web::|page_)/, 'the browser back-end'],
+    [/^(std::|__cxx|operator new|operator delete)/, 'C++ library'],
+  ];
+  return (rooms.find(([pattern]) => pattern.test(name)) || [, 'C library and runtime'])[1];
+}
+
+// By name, the size of each function of the site's brin.wasm, where its symbol map is beside it.
+function functions(site) {
+  const map = join(site, 'brin.js.symbols');
+  if (!existsSync(map)) return null;
+  const names = new Map(readFileSync(map, 'utf8').split('\n').filter(Boolean).map((l) => [Number(l.slice(0, l.indexOf(':'))), l.slice(l.indexOf(':') + 1)]));
+  const { sizes, imported } = functionSizes(readFileSync(join(site, 'brin.wasm')));
+  const readable = (name) => name.replace(/\\([0-9a-f]{2})/g, (_, h) => String.fromCharCode(parseInt(h, 16)));
+  return sizes.map((size, i) => ({ size, name: readable(names.get(imported + i) || `function ${imported + i}`) }));
 }
 
 function sizes() {
-  const size = (f) => readFileSync(join(site, f)).length;
-  const gz = (f) => gzipSync(readFileSync(join(site, f)), { level: 9 }).length;
-  const here = (files) => files.filter((f) => existsSync(join(site, f)));
-  const game = here(['brin.wasm', 'brin.js', 'page.js', 'pictures.js', 'recordings.js', 'crc32.js', 'sw.js']);
-  const photo = here(['photo.wasm', 'photo.js']);  // loaded only by "your pictures"
-  console.log('sizes (raw / gzipped -9):');
-  for (const f of [...game, 'index.html', 'brin.data', ...photo]) console.log(`  ${f.padEnd(11)} ${kb(size(f)).padStart(9)} / ${kb(gz(f))}`);
-  const total = (files) => kb(files.reduce((sum, f) => sum + gz(f), 0));
-  console.log(`  the game's wasm + JavaScript gzipped: ${total(game)}`);
-  if (photo.length) console.log(`  the photo converter's, loaded when used: ${total(photo)}`);
+  const scripts = ['brin.js', 'page.js', 'pictures.js', 'recordings.js', 'crc32.js', 'sw.js'];  // what a build's page runs
+  const read = (site, f) => (existsSync(join(site.path, f)) ? readFileSync(join(site.path, f)) : null);
+  const both = (site, f) => {
+    const b = read(site, f);
+    return b ? `${kb(b.length)} / ${kb(gz(b))}` : '-';
+  };
+  const code = (site) => {
+    const all = functions(site.path);
+    return all ? kb(all.reduce((sum, f) => sum + f.size, 0)) : '?';
+  };
+  const gameGz = (site) => kb(['brin.wasm', ...scripts].map((f) => read(site, f)).filter(Boolean).reduce((sum, b) => sum + gz(b), 0));
+  table('sizes, raw / gzipped -9:', [
+    ['', ...sites.map((s) => s.label)],
+    ['brin.wasm', ...sites.map((s) => both(s, 'brin.wasm'))],
+    ["  its functions' code, raw", ...sites.map(code)],
+    ...scripts.map((f) => [f, ...sites.map((s) => both(s, f))]),
+    ["the game's wasm + scripts, gzipped", ...sites.map(gameGz)],
+    ['brin.data', ...sites.map((s) => both(s, 'brin.data'))],
+    ['the pictures fetched later', ...sites.map((s) => kb(['1.pcx', '2.pcx', '3.pcx', '4.pcx'].map((f) => read(s, f)?.length || 0).reduce((a, b) => a + b)))],
+    ['photo.wasm + photo.js (when used)', ...sites.map((s) => kb(['photo.wasm', 'photo.js'].map((f) => read(s, f)).filter(Boolean).reduce((sum, b) => sum + gz(b), 0)) + ' gz')],
+  ]);
+  for (const site of sites) {
+    const all = functions(site.path);
+    if (!all) {
+      console.log(`${site.label}: no brin.js.symbols beside its brin.wasm, so no list of functions`);
+      continue;
+    }
+    const byRoom = new Map();
+    for (const f of all) byRoom.set(roomOf(f.name), (byRoom.get(roomOf(f.name)) || 0) + f.size);
+    console.log(`${site.label}: code by where it comes from: ${[...byRoom].sort((a, b) => b[1] - a[1]).map(([r, s]) => `${r} ${kb(s)}`).join(', ')}`);
+    console.log(`${site.label}: the largest of its ${all.length} functions:`);
+    for (const f of [...all].sort((a, b) => b.size - a.size).slice(0, 12)) console.log(`  ${String(f.size).padStart(7)}  ${f.name.slice(0, 110)}`);
+  }
 }
+
+// ---- first frames ----
+
+// What a first frame costs any page here: one that draws its canvas from an inline script.
+const kFloorFirstFrame = `<!doctype html><meta charset="utf-8"><body style="background: #000">
+<canvas width="640" height="480"></canvas><script>
+const context = document.querySelector('canvas').getContext('2d'), image = context.createImageData(640, 480);
+image.data.fill(255);
+context.putImageData(image, 0, 0);
+performance.mark('brin-first-frame');
+</script>`;
+
+async function firstFrame(browser, url) {
+  const page = await browser.page();
+  await page.evaluateOnNewDocument(() => { window.__hashFrames = false; });  // the tests' work, not the page's
+  await page.goto(url);
+  const ms = await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame');
+  await page.close();
+  return ms;
+}
+
+// Each site, and the floor page, visited first in a browser of its own, then again and again
+// in one browser, in turn.
+async function firstFrames(floorSite) {
+  const all = [...sites, { label: 'floor: a page drawing at once', path: floorSite }];
+  const first = [];
+  for (const site of all) {
+    const browser = await launch(site.path, { speed: 1 });
+    try {
+      first.push(await firstFrame(browser, browser.url));
+    } finally {
+      await browser.close();
+    }
+  }
+  const browsers = [];
+  for (const site of all) browsers.push(await launch(site.path, { speed: 1 }));
+  const repeat = all.map(() => []);
+  try {
+    for (const [i, b] of browsers.entries()) await firstFrame(b, b.url);  // each has its worker
+    for (let r = 0; r < kRepeatVisits; ++r)
+      for (const [i, b] of browsers.entries()) repeat[i].push(await firstFrame(b, b.url));
+  } finally {
+    for (const b of browsers) await b.close();
+  }
+  console.log('first frame after navigation, ms:');
+  for (const [i, site] of all.entries())
+    console.log(`  ${site.label.padEnd(32)} first visit ${first[i].toFixed(0).padStart(5)}; repeat visits median ${median(repeat[i]).toFixed(0).padStart(4)}` +
+                ` (${repeat[i].map((t) => t.toFixed(0)).join(' ')})`);
+}
+
+// ---- CPU idle in a level ----
 
 // CPU time so far of a process and all its descendants, in clock ticks, by process id.
 function cpuTicks(root) {
@@ -47,48 +211,13 @@ function cpuTicks(root) {
 
 // The share of a core all Chromium's processes used over the next `seconds`: those that ended
 // meanwhile are not counted, those that began are counted whole.
-function percentile(sorted, p) {
-  return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
-}
-
-function spread(what, ms) {
-  ms.sort((a, b) => a - b);
-  console.log(`  ${what.padEnd(34)} median ${percentile(ms, 50).toFixed(1)} ms, 95th percentile ` +
-              `${percentile(ms, 95).toFixed(1)} ms (${ms.length})`);
-}
-
-// The frames drawn since `from` of the page's clock: the countdown's steps, in a level left
-// alone. Each is late by its distance past the second of the game's clock (the page's,
-// offset once to the time of day).
-async function countdownSteps(page, from) {
-  const { times, offset } = await page.evaluate(() => ({ times: window.__frameTimes, offset: window.__dateOffset }));
-  spread('countdown step to canvas', times.filter((t) => t >= from).map((t) => (((offset + t) % 1000) + 1000) % 1000));
-}
-
-// Arrow keys, each after a quiet spell, from the keydown event to the next frame drawn.
-async function keysToCanvas(page, presses) {
-  await page.evaluate(() => {
-    window.__keyTimes = [];
-    // On the page's clock, as the frames' times are (an event's timeStamp is on the real one).
-    window.addEventListener('keydown', () => window.__keyTimes.push(performance.now()), true);
-  });
-  for (let i = 0; i < presses; ++i) {
-    await page.keyboard.press(i % 2 ? 'ArrowLeft' : 'ArrowRight');
-    await sleep(300);
-  }
-  const ms = await page.evaluate(() =>
-    window.__keyTimes.map((k) => window.__frameTimes.find((t) => t > k) - k).filter((d) => d >= 0),
-  );
-  spread('key to canvas', ms);
-}
-
-async function cpuOver(pid, what) {
+async function cpuOver(pid) {
   const before = cpuTicks(pid);
   const t0 = performance.now();
   await sleep(Number(seconds) * 1000);
   const after = cpuTicks(pid);
   const elapsed = (performance.now() - t0) / 1000;
-  const share = (t) => ((100 * t) / kTicks / elapsed).toFixed(2);
+  const share = (t) => (100 * t) / kTicks / elapsed;
   const byType = {};
   let total = 0;
   for (const [p, { ticks, type }] of after) {
@@ -96,10 +225,9 @@ async function cpuOver(pid, what) {
     total += used;
     byType[type] = (byType[type] || 0) + used;
   }
-  const parts = Object.entries(byType).filter(([, t]) => t > 0).map(([type, t]) => `${type} ${share(t)}`);
-  console.log(`  ${what.padEnd(34)} ${share(total).padStart(6)} % of a core   (${parts.join(', ')})`);
+  const parts = Object.entries(byType).filter(([, t]) => t > 0).map(([type, t]) => `${type} ${share(t).toFixed(2)}`);
+  return { percent: share(total), parts: parts.join(', ') };
 }
-
 
 // What any page showing a countdown costs the browser at least: a 640x480 canvas, shown
 // scaled as the game's is, the 35 rows the countdown changes put on it each second.
@@ -117,82 +245,105 @@ function drawEachSecond() {
   }, 1000);
 }
 
-async function blankPage(browser, what, setUp) {
+async function idlePage(browser, setUp) {
   const page = await browser.page();
   await page.goto('about:blank');
   if (setUp) await page.evaluate(setUp);
   await sleep(kSettleMs);
-  await cpuOver(browser.pid, what);
+  const cpu = await cpuOver(browser.pid);
   await page.close();
+  return cpu;
 }
 
-// What a first frame costs any page here: one that draws its canvas from an inline script.
-const kFloorPage = `<!doctype html><meta charset="utf-8"><body style="background: #000">
-<canvas width="640" height="480"></canvas><script>
-const context = document.querySelector('canvas').getContext('2d'), image = context.createImageData(640, 480);
-image.data.fill(255);
-context.putImageData(image, 0, 0);
-performance.mark('brin-first-frame');
-</script>`;
+// Each countdown step is late by its distance past the second of the game's clock (the
+// page's, offset once to the time of day).
+async function countdownSteps(page, from) {
+  const { times, offset } = await page.evaluate(() => ({ times: window.__frameTimes, offset: window.__dateOffset }));
+  return times.filter((t) => t >= from).map((t) => (((offset + t) % 1000) + 1000) % 1000);
+}
 
-async function firstFrame(browser, url) {
+// Arrow keys, each after a quiet spell, from the keydown event to the next frame drawn.
+async function keysToCanvas(page) {
+  await page.evaluate(() => {
+    window.__keyTimes = [];
+    // On the page's clock, as the frames' times are (an event's timeStamp is on the real one).
+    window.addEventListener('keydown', () => window.__keyTimes.push(performance.now()), true);
+  });
+  for (let i = 0; i < kKeyPresses; ++i) {
+    await page.keyboard.press(i % 2 ? 'ArrowLeft' : 'ArrowRight');
+    await sleep(300);
+  }
+  return page.evaluate(() =>
+    window.__keyTimes.map((k) => window.__frameTimes.find((t) => t > k) - k).filter((d) => d >= 0),
+  );
+}
+
+// A level under way with nothing pressed: its CPU, then its countdown and keys.
+async function idleLevel(browser, grid) {
   const page = await browser.page();
-  await page.evaluateOnNewDocument(() => { window.__hashFrames = false; });  // the tests' work, not the page's
-  await page.goto(url);
-  const ms = await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame');
-  await page.close();
-  return ms;
-}
-
-async function firstFrames(browser, runs) {
-  const visit = await firstFrame(browser, browser.url);  // nothing kept yet: no code, no service worker
-  const folder = mkdtempSync(join(tmpdir(), 'brin-floor-'));
-  writeFileSync(join(folder, 'index.html'), kFloorPage);
-  const floor = await serve(folder);
-  const times = { brin: [], floor: [] };
-  for (let i = 0; i < runs; ++i) {
-    times.brin.push(await firstFrame(browser, browser.url));
-    times.floor.push(await firstFrame(browser, floor.url));
-  }
-  await floor.close();
-  rmSync(folder, { recursive: true });
-  console.log(`first frame after navigation (ms): a first visit ${visit.toFixed(0)}; then ${runs} loads each, in turn:`);
-  for (const [what, all] of Object.entries(times)) {
-    all.sort((a, b) => a - b);
-    console.log(`  ${what === 'brin' ? 'brin' : 'a page drawing its canvas at once'}: median ${all[runs >> 1].toFixed(0)}, ` +
-                `all ${all.map((t) => t.toFixed(0)).join(' ')}`);
-  }
-}
-
-sizes();
-const browser = await launch(site, { speed: 1 });
-try {
-  await firstFrames(browser, 9);
-
-  // The browser's own chores after its start (its databases, its lists) fall in the first
-  // minute: a blank page measured before the game and after it shows what is left of them.
-  console.log(`CPU over ${seconds} s, all Chromium processes:`);
-  await blankPage(browser, 'blank page, before the game');
-  const grid = simScreens(sim, data, [['16.2', 'shot', 'grid'], ['17', 'end']]).grid;
-  const game = await browser.page();
-  await game.goto(browser.url);
-  await speed(game, 10);
-  await startLevel(game, grid);
-  await speed(game, 1);
+  await page.goto(browser.url);
+  await speed(page, 10);
+  await startLevel(page, grid);
+  await speed(page, 1);
   await sleep(kSettleMs);  // the engine's second compile of the game's hot code
   // The tests' hash of each frame costs the page more than the game's own code does.
-  const idleFrom = await game.evaluate(() => {
+  const from = await page.evaluate(() => {
     window.__hashFrames = false;
     return performance.now();
   });
-  await cpuOver(browser.pid, 'brin idle in a level');
-  console.log('on the page\'s clock:');
-  await countdownSteps(game, idleFrom);
-  await keysToCanvas(game, 30);
-  await game.close();
-  await blankPage(browser, 'blank page with a 100 Hz timer', () => setInterval(() => {}, 10));
-  await blankPage(browser, 'a canvas changing each second', drawEachSecond);
-  await blankPage(browser, 'blank page, after the game');
-} finally {
-  await browser.close();
+  const cpu = await cpuOver(browser.pid);
+  const steps = await countdownSteps(page, from);
+  const keys = await keysToCanvas(page);
+  await page.close();
+  return { cpu, steps, keys };
 }
+
+function spread(ms) {
+  const sorted = [...ms].sort((a, b) => a - b);
+  return sorted.length ? `${percentile(sorted, 50).toFixed(1)} / ${percentile(sorted, 95).toFixed(1)} ms (${sorted.length})` : '-';
+}
+
+async function idle(grid) {
+  const browsers = [];
+  for (const site of sites) browsers.push(await launch(site.path, { speed: 1 }));
+  const steps = sites.map(() => []), keys = sites.map(() => []);
+  try {
+    // The browser's own chores after its start (its databases, its lists) fall in the first
+    // minute: a blank page measured first and last shows what is left of them.
+    const blank = await idlePage(browsers[0]);
+    console.log(`CPU over ${seconds} s, all Chromium processes, % of a core (the game's page is in a level):`);
+    console.log(`  blank page, first: ${blank.percent.toFixed(2)} (${blank.parts})`);
+    for (let r = 1; r <= Number(rounds); ++r) {
+      const row = [];
+      for (const [i, site] of sites.entries()) {
+        const level = await idleLevel(browsers[i], grid);
+        steps[i].push(...level.steps);
+        keys[i].push(...level.keys);
+        row.push(`${site.label} ${level.cpu.percent.toFixed(2)} (${level.cpu.parts})`);
+      }
+      const floor = await idlePage(browsers[browsers.length - 1], drawEachSecond);
+      row.push(`floor ${floor.percent.toFixed(2)} (${floor.parts})`);
+      console.log(`  round ${r}: ${row.join('; ')}`);
+    }
+    const blankAfter = await idlePage(browsers[0]);
+    console.log(`  blank page, last: ${blankAfter.percent.toFixed(2)} (${blankAfter.parts})`);
+  } finally {
+    for (const b of browsers) await b.close();
+  }
+  table('on the page\'s clock, median / 95th percentile (count):', [
+    ['', ...sites.map((s) => s.label)],
+    ['countdown step to canvas', ...steps.map(spread)],
+    ['key to canvas', ...keys.map(spread)],
+  ]);
+}
+
+sizes();
+if (process.env.SIZES_ONLY) process.exit(0);
+const folder = mkdtempSync(join(tmpdir(), 'brin-floor-'));
+writeFileSync(join(folder, 'index.html'), kFloorFirstFrame);
+try {
+  await firstFrames(folder);
+} finally {
+  rmSync(folder, { recursive: true });
+}
+await idle(simScreens(sim, data, [['16.2', 'shot', 'grid'], ['17', 'end']]).grid);

@@ -25,6 +25,8 @@ EM_JS(void, page_replay_file, (std::uint8_t * into), { HEAPU8.set(brinRecordings
 EM_JS(void, page_recorded, (const std::uint8_t* bytes, std::size_t size),
       { brinRecordings.recorded(HEAPU8.slice(bytes, bytes + size)); });
 EM_JS(void, page_refused, (const char* why), { brinRecordings.refused(UTF8ToString(why)); });
+// The name of the file given, which the replay's words begin with.
+EM_JS(void, page_replay_name, (char* into, int room), { stringToUTF8(brinRecordings.unpacked().name, into, room); });
 
 namespace web {
 namespace {
@@ -56,7 +58,9 @@ bool start_recording_or_replay() {
         page_refused(why.c_str());
         return false;
     }
-    recording::start_replay(std::move(r), "brin");
+    char name[256];
+    page_replay_name(name, sizeof name);
+    recording::start_replay(std::move(r), name);
     return true;
 }
 

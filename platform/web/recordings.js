@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Recordings in the page: each game is recorded by the game itself (record.cpp), which hands
 // over its contents at the end; the page packs them with the browser's deflate stream and
-// offers them as "save this game". A recording picked or dropped onto the page is unpacked
-// here, within its declared length, and the next game replays it. The files are as
+// offers them as "save this game". A recording picked or dropped onto the page is read and
+// unpacked here, as far as its declared length allows, and the next game replays it. The files are as
 // docs/recording.md says: a 14-byte prefix, then one zlib stream.
 var brinRecordings = (function () {
   'use strict';
-  var kPrefix = 14;
-  var kMaxContents = 128 * 1024 * 1024;
+  var kMagic = [0x42, 0x52, 0x49, 0x4e, 0x52, 0x45, 0x43, 0x1a];  // BRINREC and Ctrl+Z
+  var kPrefix = 14;  // the magic, the format, the unpacked length
+  var kMaxContents = 128 * 1024 * 1024;  // the game's cap on the unpacked length
   var kChunk = 4096;  // how finely the place of damage in a packed file is found
 
   var page = null;  // the page's play(), idle() and ended(), once set up
@@ -26,15 +27,22 @@ var brinRecordings = (function () {
     return new Response(new Blob([contents]).stream().pipeThrough(new CompressionStream('deflate'))).arrayBuffer();
   }
 
-  // What a game can replay of the file: its contents as far as they unpack, never past the
-  // length it declares, and where its packed part was found damaged (-1: nowhere) or whether
-  // it was cut short.
-  async function unpack(file) {
-    var r = { file: file, body: new Uint8Array(0), damagedAt: -1, cutShort: false };
-    if (file.length < kPrefix) return r;  // the game refuses it before unpacking
-    var declared = file[10] + file[11] * 0x100 + file[12] * 0x10000 + file[13] * 0x1000000;
-    if (declared > kMaxContents) return r;
-    var parts = [], got = 0, tooLong = false;
+  // The most a packed stream of `contents` bytes takes as a game writes them: zlib's framing,
+  // stored blocks' headers, and the flushes of a short recording.
+  function packedRoom(contents) {
+    return kPrefix + contents + Math.ceil(contents / 64) + 65536;
+  }
+
+  function isRecording(prefix) {
+    return prefix.length === kPrefix && kMagic.every(function (b, i) { return prefix[i] === b; });
+  }
+
+  // Unpacks r.file into r.body, never past `declared` bytes, in a stream: where its packed
+  // part is damaged (r.damagedAt; the end of the packed bytes fed last), or whether it
+  // was cut short.
+  async function unpack(r, declared) {
+    var body = new Uint8Array(declared);  // its pages cost nothing until written
+    var got = 0, tooLong = false;
     var stream = new DecompressionStream('deflate');
     var writer = stream.writable.getWriter();
     var reader = stream.readable.getReader();
@@ -45,12 +53,12 @@ var brinRecordings = (function () {
           reader.cancel().catch(function () {});  // fails the writes waiting
           return;
         }
-        parts.push(part.value);
+        body.set(part.value, got);
         got += part.value.length;
       }
     })();
     reading.catch(function () {});  // the writes and the close see the stream's failure
-    var fed = kPrefix;
+    var file = r.file, fed = kPrefix;
     try {
       for (; fed < file.length; fed = Math.min(fed + kChunk, file.length)) {
         await writer.write(file.subarray(fed, Math.min(fed + kChunk, file.length)));
@@ -63,9 +71,33 @@ var brinRecordings = (function () {
       else r.damagedAt = fed >= file.length ? file.length : Math.min(fed + kChunk, file.length);
       writer.abort().catch(function () {});
     }
-    r.body = new Uint8Array(got);
-    for (var i = 0, at = 0; i < parts.length; at += parts[i].length, ++i) r.body.set(parts[i], at);
+    r.body = body.subarray(0, got);
+  }
+
+  // What a game can replay of the file: its bytes, never more than its declared length
+  // allows, and its contents as far as they unpack. A file longer than any recording is
+  // refused unread; one that is no recording, or declares more than any, is read no further
+  // than its prefix, from which the game refuses it.
+  async function read(file) {
+    if (file.size > packedRoom(kMaxContents))
+      throw new Error('is too large to be a brin recording (' + megabytes(file.size) + '; a recording takes at most ' + megabytes(packedRoom(kMaxContents)) + ')');
+    var r = { name: file.name, file: new Uint8Array(await file.slice(0, kPrefix).arrayBuffer()), body: new Uint8Array(0),
+              damagedAt: -1, cutShort: false };
+    if (!isRecording(r.file)) return r;
+    var declared = r.file[10] + r.file[11] * 0x100 + r.file[12] * 0x10000 + r.file[13] * 0x1000000;
+    if (declared > kMaxContents) return r;
+    var room = packedRoom(declared);
+    r.file = new Uint8Array(await file.slice(0, Math.min(file.size, room)).arrayBuffer());
+    await unpack(r, declared);
+    if (file.size > room && r.damagedAt < 0) {  // more follows than its stream can take
+      r.damagedAt = room;
+      r.cutShort = false;
+    }
     return r;
+  }
+
+  function megabytes(bytes) {
+    return (bytes / 1e6).toFixed(0) + ' MB';
   }
 
   function replay(file) {
@@ -75,16 +107,14 @@ var brinRecordings = (function () {
       return;
     }
     say('reading ' + file.name + '…');
-    file.arrayBuffer().then(function (bytes) {
-      return unpack(new Uint8Array(bytes.slice(0, kMaxContents)));
-    }).then(function (r) {
+    read(file).then(function (r) {
       pending = r;
       replaying = file.name;
       lastSaid = '';
       say('');
       page.play();
     }).catch(function (e) {
-      say(file.name + " can't be read: " + e);
+      say(file.name + ': ' + (e.name === 'Error' ? e.message : "can't be read (" + e + ')'));
     });
   }
 
@@ -129,8 +159,11 @@ var brinRecordings = (function () {
 
     unpacked: function () { return pending; },
 
-    // The game ended recorded: the prefix and the contents, to pack.
-    recorded: function (file) {
+    // The game ended recorded: the prefix and the contents, to pack, and why the recording
+    // stopped before the game did, if it did ("the recording stopped at 4:59: it was too
+    // long"), said beside "save this game".
+    recorded: function (file, stopped) {
+      say(stopped || '');
       pack(file.subarray(kPrefix)).then(function (packed) {
         var blob = new Blob([file.subarray(0, kPrefix), packed], { type: 'application/octet-stream' });
         saveLink.href = URL.createObjectURL(blob);

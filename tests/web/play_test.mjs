@@ -14,9 +14,9 @@
 // brin-sim's recording and bad files given to the page), late (the first level's picture
 // held back by the server). BROWSER: chromium or firefox.
 import { execFileSync, spawnSync } from 'node:child_process';
-import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { appendFileSync, cpSync, mkdtempSync, readFileSync, rmSync, truncateSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { crc32, deflateSync } from 'node:zlib';
+import { crc32, deflateSync, inflateSync } from 'node:zlib';
 import { join } from 'node:path';
 import {
   board,
@@ -41,6 +41,7 @@ import {
 } from './brin.mjs';
 
 const [, , which, browserName, site, sim, data, brinPicture, photo] = process.argv;
+const kPrefix = 14;  // a recording's magic, format and unpacked length
 
 // Moments of a game without high scores on brin-sim's clock: the title during its fanfare,
 // the first level's picture with its grid before it is shuffled, the help page.
@@ -263,6 +264,18 @@ const cases = {
       const flipped = Buffer.from(recorded);
       for (let i = flipped.length >> 1; i < (flipped.length >> 1) + 4; ++i) flipped[i] ^= 0x5a;
       writeFileSync(join(dir, 'flipped.brinrec'), flipped);
+      // Begun 7 s later, the game deals another shuffle: the replay differs at the level.
+      const contents = inflateSync(recorded.subarray(kPrefix));
+      const startAt = 1 + contents[0];  // after the program's version
+      contents.writeBigUInt64LE(contents.readBigUInt64LE(startAt) + 7000000n, startAt);
+      writeFileSync(join(dir, 'later.brinrec'), Buffer.concat([recorded.subarray(0, kPrefix), deflateSync(contents)]));
+      // A stream that unpacks to 64 MiB, far past the 4 KiB it declares, and a file longer
+      // than any recording (sparse: it takes no room).
+      const bomb = Buffer.concat([recorded.subarray(0, kPrefix), deflateSync(Buffer.alloc(64 << 20), { level: 9 })]);
+      bomb.writeUInt32LE(4096, 10);
+      writeFileSync(join(dir, 'bomb.brinrec'), bomb);
+      writeFileSync(join(dir, 'huge.brinrec'), recorded);
+      truncateSync(join(dir, 'huge.brinrec'), 3 * 2 ** 30);
       await speed(page, 20);  // a replay waits for its recorded times
       const said = {
         'page.brinrec': 'page.brinrec: the replay ended, every frame as recorded',
@@ -270,6 +283,9 @@ const cases = {
         'hello.brinrec': 'hello.brinrec: is not a brin recording',
         'cut.brinrec': 'cut.brinrec: ends early, at ',
         'flipped.brinrec': 'flipped.brinrec: is damaged at byte ',
+        'later.brinrec': 'later.brinrec: poll ',
+        'bomb.brinrec': 'bomb.brinrec: is damaged at byte ',
+        'huge.brinrec': 'huge.brinrec: is too large to be a brin recording',
       };
       for (const [name, wanted] of Object.entries(said)) {
         const news = await replayInPage(page, join(dir, name));
