@@ -7,6 +7,7 @@
 // from its keydown event to the next frame, all on the page's own clock. Every round takes
 // each build in turn, so that the machine's load falls on all alike.
 //   node web_bench.mjs BRIN_SIM DATA SECONDS ROUNDS LABEL=SITE...
+// SIZES_ONLY=1 in the environment stops after the sizes and functions.
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -161,13 +162,33 @@ context.putImageData(image, 0, 0);
 performance.mark('brin-first-frame');
 </script>`;
 
+// Where a page's first frame came, and when before it the page had its files (the last
+// response of its scripts, code and data), its code compiled (the compiled module
+// instantiated) and the game started (the start screen hidden).
 async function firstFrame(browser, url) {
   const page = await browser.page();
-  await page.evaluateOnNewDocument(() => { window.__hashFrames = false; });  // the tests' work, not the page's
+  await page.evaluateOnNewDocument(() => {
+    window.__hashFrames = false;  // the tests' work, not the page's
+    window.__marks = {};
+    const mark = (what) => (window.__marks[what] ??= performance.now());
+    const instantiate = WebAssembly.instantiate;
+    WebAssembly.instantiate = function (...args) {
+      mark('compiled');
+      return instantiate.apply(this, args);
+    };
+    document.addEventListener('DOMContentLoaded', () => {
+      const start = document.getElementById('start');
+      if (start) new MutationObserver(() => start.hidden && mark('started')).observe(start, { attributes: true });
+    });
+  });
   await page.goto(url);
-  const ms = await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame');
+  const frame = await waitFor(() => page.evaluate(() => performance.getEntriesByName('brin-first-frame')[0]?.startTime), 'a frame');
+  const times = await page.evaluate(() => ({
+    ...window.__marks,
+    files: Math.max(0, ...performance.getEntriesByType('resource').filter((e) => /\.(js|wasm|data)$/.test(e.name)).map((e) => e.responseEnd)),
+  }));
   await page.close();
-  return ms;
+  return { frame, ...times };
 }
 
 // Each site, and the floor page, visited first in a browser of its own, then again and again
@@ -187,16 +208,23 @@ async function firstFrames(floorSite) {
   for (const site of all) browsers.push(await launch(site.path, { speed: 1 }));
   const repeat = all.map(() => []);
   try {
-    for (const [i, b] of browsers.entries()) await firstFrame(b, b.url);  // each has its worker
+    for (const b of browsers) await firstFrame(b, b.url);  // each has its worker
     for (let r = 0; r < kRepeatVisits; ++r)
       for (const [i, b] of browsers.entries()) repeat[i].push(await firstFrame(b, b.url));
   } finally {
     for (const b of browsers) await b.close();
   }
   console.log('first frame after navigation, ms:');
-  for (const [i, site] of all.entries())
-    console.log(`  ${site.label.padEnd(32)} first visit ${first[i].toFixed(0).padStart(5)}; repeat visits median ${median(repeat[i]).toFixed(0).padStart(4)}` +
-                ` (${repeat[i].map((t) => t.toFixed(0)).join(' ')})`);
+  const stage = (visits, what) => {
+    const had = visits.filter((v) => v[what] !== undefined).map((v) => v[what]);
+    return had.length ? median(had).toFixed(0) : '-';
+  };
+  for (const [i, site] of all.entries()) {
+    console.log(`  ${site.label.padEnd(32)} first visit ${first[i].frame.toFixed(0).padStart(5)}; repeat visits median ` +
+                `${stage(repeat[i], 'frame').padStart(4)} (${repeat[i].map((v) => v.frame.toFixed(0)).join(' ')})`);
+    console.log(`  ${''.padEnd(32)} repeat visits' medians: files in ${stage(repeat[i], 'files')}, code compiled ` +
+                `${stage(repeat[i], 'compiled')}, game started ${stage(repeat[i], 'started')}`);
+  }
 }
 
 // ---- CPU idle in a level ----
@@ -255,11 +283,15 @@ async function idlePage(browser, setUp) {
   return cpu;
 }
 
-// Each countdown step is late by its distance past the second of the game's clock (the
-// page's, offset once to the time of day).
+// Each countdown step lies off the second of the game's clock (the page's, offset once to
+// the time of day) by its distance from the nearest one: the two clocks' readings may
+// differ by a hair either way.
 async function countdownSteps(page, from) {
   const { times, offset } = await page.evaluate(() => ({ times: window.__frameTimes, offset: window.__dateOffset }));
-  return times.filter((t) => t >= from).map((t) => (((offset + t) % 1000) + 1000) % 1000);
+  return times.filter((t) => t >= from).map((t) => {
+    const past = (((offset + t) % 1000) + 1000) % 1000;
+    return Math.min(past, 1000 - past);
+  });
 }
 
 // Arrow keys, each after a quiet spell, from the keydown event to the next frame drawn.
