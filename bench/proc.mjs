@@ -23,3 +23,26 @@ export function processTree(root) {
   };
   return new Map([...found].filter(([pid]) => inTree(pid)));
 }
+
+// Resident memory, in MB, of `root` and those of its descendants whose command line `which`
+// matches (all of them by default).
+export function treeRss(root, which = /./) {
+  let total = 0;
+  for (const { fields, cmd } of processTree(root).values()) if (which.test(cmd)) total += (Number(fields[21]) * 4096) / 1e6;
+  return total;
+}
+
+// Runs `action`, sampling treeRss every 20 ms meanwhile: resolves to its result, its time
+// and the memory before and at its peak.
+export async function peakDuring(root, which, action) {
+  const before = treeRss(root, which);
+  let peak = before;
+  const sampler = setInterval(() => (peak = Math.max(peak, treeRss(root, which))), 20);
+  const t0 = performance.now();
+  try {
+    const result = await action();
+    return { result, ms: performance.now() - t0, before, peak };
+  } finally {
+    clearInterval(sampler);
+  }
+}

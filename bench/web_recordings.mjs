@@ -11,7 +11,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { deflateSync } from 'node:zlib';
 import { launch, waitFor } from '../tests/web/brin.mjs';
-import { processTree } from './proc.mjs';
+import { peakDuring } from './proc.mjs';
 
 const sites = process.argv.slice(2).map((g) => ({ label: g.slice(0, g.indexOf('=')), path: g.slice(g.indexOf('=') + 1) }));
 const kMiB = 1 << 20;
@@ -41,13 +41,7 @@ function files(dir) {
   return made;
 }
 
-// Resident memory of the browser's page processes, in MB.
-function pagesRss(root) {
-  let total = 0;
-  for (const { fields, cmd } of processTree(root).values())
-    if (/--type=renderer|-contentproc/.test(cmd)) total += (Number(fields[21]) * 4096) / 1e6;
-  return total;
-}
+const kPages = /--type=renderer|-contentproc/;  // the browsers' page processes
 
 async function measure(site, which, path) {
   const browser = await launch(site.path, { which, autoplay: false, speed: 1 });
@@ -65,18 +59,14 @@ async function measure(site, which, path) {
       }, 10);
     });
     await new Promise((resolve) => setTimeout(resolve, 1000));
-    const before = pagesRss(browser.pid);
-    let peak = before;
-    const sampler = setInterval(() => (peak = Math.max(peak, pagesRss(browser.pid))), 20);
-    const t0 = performance.now();
-    await (await page.$('#recording-file')).uploadFile(path);
-    const said = await waitFor(
-      () => page.$eval('#replay-news', (e) => (!e.hidden && !e.textContent.endsWith('…') ? e.textContent : '')),
-      'what the page says',
-      300000,
-    );
-    const ms = performance.now() - t0;
-    clearInterval(sampler);
+    const { result: said, ms, before, peak } = await peakDuring(browser.pid, kPages, async () => {
+      await (await page.$('#recording-file')).uploadFile(path);
+      return waitFor(
+        () => page.$eval('#replay-news', (e) => (!e.hidden && !e.textContent.endsWith('…') ? e.textContent : '')),
+        'what the page says',
+        300000,
+      );
+    });
     const longest = await page.evaluate(() => window.__longest);
     return `${ms.toFixed(0)} ms, ${before.toFixed(0)} -> ${peak.toFixed(0)} MB (+${(peak - before).toFixed(0)}), ` +
            `main thread held ${longest.toFixed(0)} ms at most: "${said.slice(0, 90)}"`;
