@@ -76,12 +76,12 @@ std::int64_t replayed_us();
 
 // ---- offered by pacing.cpp to the back-ends that run in real time (the window, the browser) ----
 //
-// The pacing implements poll() and now() for them. At each poll it calls take_input(), shows
+// The pacing implements poll() and now() for them. At each poll it calls take_input, shows
 // a frame when one is due and rests when the game is only waiting, by these rules:
 // - Screen memory is looked at through screen_changes(), no more than once a millisecond
 //   and always before a rest. A change after a quiet spell is shown at once, a stream of
 //   them (a fade) once a display refresh; present_frame() turns the palette registers and
-//   screen memory into pixels and hands them to show() with the rows that changed (none:
+//   screen memory into pixels and hands them to show with the rows that changed (none:
 //   nothing is shown). Nothing else shows a frame.
 // - A poll without input, in the same centisecond of now() as the poll before, more than a
 //   millisecond after the last input, is the game spinning on the clock: it rests until the
@@ -93,10 +93,10 @@ std::int64_t replayed_us();
 //   game has polled the mouse, or 250 ms if it doesn't; keys go on meanwhile. Rests then
 //   last at most a millisecond.
 
-// Microseconds on the steady clock, which setting the time of day does not move.
+// Microseconds on the steady clock of the back-end's hooks.
 std::int64_t steady_us();
-// The display opened, refreshing every `frame_us`: the whole picture is shown at the next
-// poll. Closed: polls do nothing until it opens again.
+// The display opened, refreshing every `frame_us`: the pacing starts afresh, and the whole
+// picture is shown at the next poll. Closed: polls do nothing until it opens again.
 void display_opened(std::int64_t frame_us);
 void display_closed();
 // The shown picture was lost (a window exposed or resized): show it again when due.
@@ -108,16 +108,28 @@ void button_changed();
 
 // ---- implemented by a back-end that runs in real time, for the pacing ----
 
-// Takes in what came since the last poll: keys (push_key), the mouse (mouse_device, not
-// while mouse_held()), a request to quit. True when any input came.
-bool take_input();
-// Rests at most `us` (0: only lets the system have its turn), less when input comes, and
-// takes that in; true when it did.
-bool rest(std::int64_t us);
-// Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory order.
-// Only `rows` rows from `top` on changed since the frame shown before; after display_opened
-// or redraw, all of them.
-void show(const std::uint32_t* pixels, int top, int rows);
+// Everything the pacing asks of the back-end, as one table of hooks, which each such
+// back-end defines as `real_time` (a test gives one with a clock of its own).
+struct RealTime {
+    // Microseconds on a steady clock, which setting the time of day does not move.
+    std::int64_t (*steady_us)();
+    // The time of day, in microseconds since 1970: read once, as the steady clock's origin.
+    std::int64_t (*time_of_day_us)();
+    // Takes in what came since the last poll: keys (push_key), the mouse (mouse_device, not
+    // while mouse_held()), a request to quit. True when any input came.
+    bool (*take_input)();
+    // Rests at most `us` (0: only lets the system have its turn), less when input comes, and
+    // takes that in; true when it did.
+    bool (*rest)(std::int64_t us);
+    // Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory
+    // order. Only `rows` rows from `top` on changed since the frame shown before; after
+    // display_opened or redraw, all of them.
+    void (*show)(const std::uint32_t* pixels, int top, int rows);
+};
+extern const RealTime real_time;
+// The system's clocks, for the table.
+std::int64_t system_steady_us();
+std::int64_t system_time_of_day_us();
 
 // ---- implemented by each back-end (poll and now by the pacing for the real-time ones) ----
 

@@ -62,19 +62,21 @@ bool invisible_driver() {
     return invisible && std::getenv("SDL_VIDEODRIVER") == nullptr;
 }
 
+bool take_input() {
+    if (quit_signalled != 0) request_quit();
+    bool input = pump_events();
+    // Only here, never while the game writes a file, does a request to end take effect.
+    if (quit_requested()) end_game_or_line();
+    rest_audio_if_silent(platform::machine::steady_us());
+    return input;
+}
+
 }  // namespace
 }  // namespace sdl
 
 namespace platform::machine {
 
-bool take_input() {
-    if (sdl::quit_signalled != 0) sdl::request_quit();
-    bool input = sdl::pump_events();
-    // Only here, never while the game writes a file, does a request to end take effect.
-    if (sdl::quit_requested()) sdl::end_game_or_line();
-    sdl::rest_audio_if_silent(steady_us());
-    return input;
-}
+const RealTime real_time{system_steady_us, system_time_of_day_us, sdl::take_input, sdl::rest, sdl::show};
 
 bool open_display() {
     sdl::catch_quit_signals();

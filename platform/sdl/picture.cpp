@@ -145,19 +145,18 @@ SDL_Rect picture_place() {
     return fit(w, h);
 }
 
-}  // namespace sdl
-
-void platform::machine::show(const std::uint32_t* pixels, int top, int rows) {
-    using sdl::renderer;
+void show(const std::uint32_t* pixels, int top, int rows) {
     SDL_Rect changed{0, top, kWidth, rows};
-    SDL_UpdateTexture(sdl::texture, &changed, pixels + top * kWidth, kWidth * 4);
+    SDL_UpdateTexture(texture, &changed, pixels + top * kWidth, kWidth * 4);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer, &w, &h);
-    SDL_Rect place = sdl::fit(w, h);
-    SDL_Texture* picture = sdl::scaled_picture(place);
+    SDL_Rect place = fit(w, h);
+    SDL_Texture* picture = scaled_picture(place);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, picture, nullptr, &place);
     SDL_RenderPresent(renderer);
-    sdl::send_x_requests();
+    send_x_requests();
 }
+
+}  // namespace sdl

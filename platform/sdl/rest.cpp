@@ -79,14 +79,14 @@ bool pump_events() {
     return take_events();
 }
 
-}  // namespace sdl
-
 // The mouse's events that wait for the game stay in SDL's queue, where the connection does
 // not see them: a rest then only sleeps.
-bool platform::machine::rest(std::int64_t us) {
-    if (mouse_held()) {
-        sdl::sleep_us(us);
+bool rest(std::int64_t us) {
+    if (machine::mouse_held()) {
+        sleep_us(us);
         return false;
     }
-    return sdl::wait_for_event(us) && sdl::pump_events();
+    return wait_for_event(us) && pump_events();
 }
+
+}  // namespace sdl

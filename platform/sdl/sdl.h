@@ -64,6 +64,8 @@ std::int64_t refresh_us();
 void toggle_full_screen();
 // Where the 640x480 picture lies in the window, in window coordinates.
 SDL_Rect picture_place();
+// The pacing's show: the rows of a frame that changed, scaled into the window.
+void show(const std::uint32_t* pixels, int top, int rows);
 
 // ---- keyboard, mouse and window events (input.cpp) ----
 
@@ -79,6 +81,8 @@ void request_quit();
 
 // Fetches the window's events when they can have come, and takes them in; true when any.
 bool pump_events();
+// The pacing's rest: on the X connection, at most `us`; true when events came.
+bool rest(std::int64_t us);
 // Sends the X server what the window asked of it so far.
 void send_x_requests();
 

@@ -65,6 +65,13 @@ void give_key_numbers() {
         if (!k.code.empty()) page_key_number(k.code.data(), static_cast<int>(k.code.size()), k.number);
 }
 
+bool rest(std::int64_t us) {
+    page_rest(static_cast<double>(us) / 1000);
+    return take_devices();
+}
+
+void show(const std::uint32_t* pixels, int top, int rows) { page_present(pixels, top, rows); }
+
 }  // namespace
 }  // namespace web
 
@@ -72,14 +79,7 @@ void give_key_numbers() {
 
 namespace platform::machine {
 
-bool take_input() { return web::take_devices(); }
-
-bool rest(std::int64_t us) {
-    page_rest(static_cast<double>(us) / 1000);
-    return web::take_devices();
-}
-
-void show(const std::uint32_t* pixels, int top, int rows) { page_present(pixels, top, rows); }
+const RealTime real_time{system_steady_us, system_time_of_day_us, web::take_devices, web::rest, web::show};
 
 bool open_display() {
     if (!page_open(sound::kVolume, sound::kRampMs)) return false;
