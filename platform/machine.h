@@ -85,9 +85,10 @@ std::int64_t replayed_us();
 //   nothing is shown). Nothing else shows a frame.
 // - A poll without input, in the same centisecond of now() as the poll before, more than a
 //   millisecond after the last input, is the game spinning on the clock: it rests until the
-//   next centisecond, the next frame due or the next input. Once such a rest brought
-//   nothing new while the game read only whole seconds (time, as in a level), the next rest
-//   lasts to the next second.
+//   next centisecond, the next frame due or the next input. Key bytes waiting unread do not
+//   count as input: a screen that reads no keys waits as it would without them. Once such a
+//   rest brought nothing new while the game read only whole seconds (time, as in a level),
+//   the next rest lasts to the next second.
 // - A game busy for longer than a display refresh rests for 0 (a browser must get its turn).
 // - Once a mouse button changed, the mouse's events after it wait (mouse_held) until the
 //   game has polled the mouse, or 250 ms if it doesn't; keys go on meanwhile. Rests then

@@ -137,7 +137,7 @@ void rest_if_idle(bool input) {
     timeval tv = now();
     std::int64_t centisecond = std::int64_t{tv.tv_sec} * 100 + tv.tv_usec / 10000;
     std::int64_t now_us = steady_us();
-    if (input || key_waiting()) {
+    if (input) {
         pace.acting_until_us = now_us + kActUs;
         pace.quiet_rest = false;
     }
