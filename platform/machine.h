@@ -90,6 +90,9 @@ std::int64_t replayed_us();
 //   rest brought nothing new while the game read only whole seconds (time, as in a level),
 //   the next rest lasts to the next second.
 // - A game busy for longer than a display refresh rests for 0 (a browser must get its turn).
+// - A replay keeps its recording's pace: a poll ahead of its time rests until it is due, a
+//   frame or input; one behind it rests for 0 once a display refresh, as a busy game does, so
+//   that input (the Escape that ends it) still comes in.
 // - Once a mouse button changed, the mouse's events after it wait (mouse_held) until the
 //   game has polled the mouse, or 250 ms if it doesn't; keys go on meanwhile. Rests then
 //   last at most a millisecond.

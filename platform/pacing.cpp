@@ -157,13 +157,14 @@ void rest_if_idle(bool input) {
 }
 
 // A replay keeps the recording's pace: a poll ahead of its time rests until it is due (input,
-// such as the Escape that ends it, ends the rest).
+// such as the Escape that ends it, ends the rest); one behind it still lets the back-end
+// have its turn, where that Escape comes in.
 void rest_for_replay() {
     std::int64_t now_us = steady_us();
     if (!pace.replay_anchored) pace.replay_origin_us = now_us - replayed_us();
     pace.replay_anchored = true;
     std::int64_t lead = replayed_us() - (now_us - pace.replay_origin_us);
-    if (lead <= 0) return;
+    if (lead <= 0) return rest_once_a_frame(now_us);
     present_if_due(now_us, true);
     std::int64_t us = pace.pending ? std::min(lead, frame_due_us() - steady_us()) : lead;
     if (us > 0) rest_for(us);
