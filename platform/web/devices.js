@@ -187,16 +187,17 @@ var brinDevices = (function () {
     }
   }
 
-  // The game ends with exit(), which reaches the top of the page as an ExitStatus thrown
-  // out of its last rest: the end of the program, not an error.
-  function ending(e) {
-    if (!((e.reason || e.error) instanceof ExitStatus)) return;
-    e.preventDefault();
-    window.removeEventListener('unhandledrejection', ending);
-    window.removeEventListener('error', ending);
+  // The game ends with exit(), thrown as an ExitStatus out of the rest (or any other wait)
+  // that it woke from: the end of the program, not an error. Once the game sleeps, the end of
+  // all its waits is caught here, before it can reach the page as an uncaught exception.
+  var endWatched = false;
+  function watchEnd() {
+    if (endWatched) return;
+    endWatched = true;
+    Asyncify.whenDone().catch(function (e) {
+      if (!(e instanceof ExitStatus)) throw e;
+    });
   }
-  window.addEventListener('unhandledrejection', ending);
-  window.addEventListener('error', ending);
 
   Module['preRun'] = [].concat(Module['preRun'] || [], function () {
     FS.mkdirTree(brinCommon.folder);
@@ -264,6 +265,7 @@ var brinDevices = (function () {
         function done() {
           clearTimeout(timer);
           wake = null;
+          watchEnd();  // asleep by now
           resolve();
         }
         wake = done;

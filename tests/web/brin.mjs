@@ -164,12 +164,7 @@ export async function launch(site, { which = 'chromium', autoplay = true, phone 
       const page = await browser.newPage();
       pages.push(page);
       await page.setViewport(viewport);
-      page.on('pageerror', (e) => {
-        // Firefox reports the end of the program (an ExitStatus rejection, which the page
-        // handles) although the page's handler cancelled it; an Error would show its message.
-        if (which === 'firefox' && e.message === 'uncaught exception: Object') return;
-        errors.push(e.message);
-      });
+      page.on('pageerror', (e) => errors.push(e.message));
       await page.evaluateOnNewDocument(instrument, frameHash.toString(), { startMs, speed });
       page.startChoice = new Promise((resolve) =>
         page.on('console', (m) => m.text().startsWith('brin-start: ') && resolve(m.text().slice(12))),
