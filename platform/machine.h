@@ -79,10 +79,11 @@ std::int64_t replayed_us();
 // The pacing implements poll() and now() for them. At each poll it calls take_input, shows
 // a frame when one is due and rests when the game is only waiting, by these rules:
 // - Screen memory is looked at through screen_changes(), no more than once a millisecond
-//   and always before a rest. A change after a quiet spell is shown at once, a stream of
-//   them (a fade) once a display refresh; present_frame() turns the palette registers and
-//   screen memory into pixels and hands them to show with the rows that changed (none:
-//   nothing is shown). Nothing else shows a frame.
+//   (at every poll in the millisecond after input, while the game acts on it) and always
+//   before a rest. A change after a quiet spell is shown at once, a stream of them (a fade)
+//   once a display refresh; present_frame() turns the palette registers and screen memory
+//   into pixels and hands them to show with the rows that changed (none: nothing is shown,
+//   and the next change is shown at once). Nothing else shows a frame.
 // - A poll without input, in the same centisecond of now() as the poll before, more than a
 //   millisecond after the last input, is the game spinning on the clock: it rests until the
 //   next centisecond, the next frame due or the next input. Key bytes waiting unread do not

@@ -79,8 +79,9 @@ bool convert_row(int y, const unsigned char* screen, const std::uint32_t* colour
 
 // Turns screen memory into pixels through the palette, and shows the rows that changed
 // since the frame before (all of them when the shown picture was lost): the countdown
-// changes a few rows a second, and drawing the rest costs the browser's compositor.
-void present_frame(bool whole) {
+// changes a few rows a second, and drawing the rest costs the browser's compositor. False
+// when no row changed.
+bool present_frame(bool whole) {
     std::uint32_t colour[256];
     const unsigned char* registers = palette_registers();
     for (int i = 0; i < 256; ++i) {
@@ -97,6 +98,7 @@ void present_frame(bool whole) {
     }
     if (top < bottom) real_time.show(pixels, top, bottom - top);
     frame_shown();
+    return top < bottom;
 }
 
 // True when this look found a change.
@@ -110,10 +112,10 @@ bool present_if_due(std::int64_t now_us, bool look_now) {
         pace.looked_us = now_us;
     }
     if (!pace.pending || now_us < frame_due_us()) return changed;
-    pace.last_frame_us = now_us;
     pace.shown_changes = screen_changes();
     pace.pending = false;
-    present_frame(pace.redraw_asked);
+    // Screen memory written and put back as it was shows nothing, and takes no refresh.
+    if (present_frame(pace.redraw_asked)) pace.last_frame_us = now_us;
     pace.redraw_asked = false;
     return changed;
 }
@@ -192,7 +194,9 @@ void poll(Poll what) {
     pace.mouse_polled = what == Poll::mouse;
     if (what == Poll::clock) pace.fine_clock_read = true;
     bool input = real_time.take_input();
-    present_if_due(steady_us(), false);
+    // What the game draws in answer to input is looked for at every poll, not once a millisecond.
+    std::int64_t now_us = steady_us();
+    present_if_due(now_us, now_us < pace.acting_until_us);
     if (replaying())
         rest_for_replay();
     else
