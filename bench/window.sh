@@ -3,7 +3,9 @@
 # Measures brin binaries side by side in one run, in a virtual X display, once with SDL's
 # dummy audio driver and once with a PulseAudio server playing into a null sink:
 #   start-up   launch to the first picture in the window (xprobe, XGetImage)
-#   title      CPU of all threads during the title's fades, 0.5 to 7 s after that
+#   title      CPU of all threads during the title's fades, 0.5 to 8.5 s after that
+#   title key  the same in another run, with a key pressed on the title (which reads no
+#              keys) 0.3 s after its first picture
 #   idle       CPU of all threads and wake-ups of each thread in a level, 20 to 30 s after it
 #   key        an XTest key press to the window's pixels changing, after a quiet spell
 #   onset      with PulseAudio: a click's beep after a second of silence against one 60 ms
@@ -111,24 +113,43 @@ else:
         print("resume_extra_ms", (clicks[k + 1] - clicks[k]) - (onsets[k + 1] - onsets[k]))
 PY
 }
-run_one() {  # BIN AUDIO
-  local bin=$1 mode=$2 dir=$work/run
-  rm -rf "$dir" && cp -r "$work/game" "$dir"
-  local start
-  start=$(now_ns)
-  (cd "$dir" && exec "$bin" >/dev/null 2>"$work/brin.err") &
-  local pid=$!
-  local first
-  first=$("$work/xprobe" first-picture brin "$start") || { echo "no picture from $bin: $(cat "$work/brin.err")" >&2; kill $pid; return 1; }
-  local t0=$((start + ${first%.*} * 1000000))
-  echo "$bin $mode startup_ms $first" >>"$results"
-
-  sleep_until $((t0 + 500000000))
+# CPU of all threads on the title, 0.5 to 8.5 s after its first picture at T0.
+title_cpu() {  # BIN AUDIO METRIC PID T0
+  sleep_until $(($5 + 500000000))
   local c0 c1
-  c0=$(ticks $pid)
-  sleep_until $((t0 + 7000000000))
-  c1=$(ticks $pid)
-  echo "$bin $mode title_cpu $(awk "BEGIN{print ($c1 - $c0) / $(getconf CLK_TCK) / 6.5 * 100}")" >>"$results"
+  c0=$(ticks "$4")
+  sleep_until $(($5 + 8500000000))
+  c1=$(ticks "$4")
+  echo "$1 $2 $3 $(awk "BEGIN{print ($c1 - $c0) / $(getconf CLK_TCK) / 8 * 100}")" >>"$results"
+}
+
+# Starts BIN in a copy of the game's folder; T0, the first picture, in $t0 (ns), its pid in $pid.
+launch() {  # BIN AUDIO
+  local dir=$work/run
+  rm -rf "$dir" && cp -r "$work/game" "$dir"
+  local start first
+  start=$(now_ns)
+  (cd "$dir" && exec "$1" >/dev/null 2>"$work/brin.err") &
+  pid=$!
+  first=$("$work/xprobe" first-picture brin "$start") || { echo "no picture from $1: $(cat "$work/brin.err")" >&2; kill $pid; return 1; }
+  t0=$((start + ${first%.*} * 1000000))
+  echo "$1 $2 startup_ms $first" >>"$results"
+}
+
+# The title with a key pressed that no screen before the first level reads.
+run_title_key() {  # BIN AUDIO
+  launch "$@"
+  sleep_until $((t0 + 300000000))
+  xdotool key a
+  title_cpu "$1" "$2" title_key_cpu $pid "$t0"
+  kill -TERM $pid
+  wait $pid || true
+}
+
+run_one() {  # BIN AUDIO
+  local bin=$1 mode=$2
+  launch "$bin" "$mode"
+  title_cpu "$bin" "$mode" title_cpu $pid "$t0"
 
   sleep_until $((t0 + 20000000000))
   threads $pid >"$work/a"
@@ -143,7 +164,7 @@ run_one() {  # BIN AUDIO
       for (t in names) if (names[t] > 0) print bin, mode, "wakeups_thread_" t, names[t] / 10
     }' >>"$results"
 
-  "$work/xprobe" key-to-screen brin 15 | sed "s|^|$bin $mode key_ms |" >>"$results"
+  "$work/xprobe" key-to-screen brin 15 | sed "s|^|$bin $mode key_ms.$s |" >>"$results"
   [ "$mode" = dummy ] || onsets "$bin" "$mode"
   kill -TERM $pid
   wait $pid || true
@@ -164,6 +185,7 @@ for mode in "${modes[@]}"; do
     for bin in "${bins[@]}"; do
       echo "[$mode, sample $s] $bin" >&2
       run_one "$bin" "$mode"
+      run_title_key "$bin" "$mode"
     done
   done
 done
@@ -179,20 +201,25 @@ def median(v): return statistics.median(v) if v else float('nan')
 def p95(v):
     v = sorted(v)
     return v[min(len(v) - 1, int(round(0.95 * (len(v) - 1))))] if v else float('nan')
+def keys_of(b, m):  # key to screen, by sample
+    return {metric[len('key_ms.'):]: v for (bb, mm, metric), v in sorted(data.items())
+            if bb == b and mm == m and metric.startswith('key_ms.')}
 keys = sorted({(b, m) for b, m, _ in data}, key=lambda k: (k[1], k[0]))
-print("| binary | audio | start-up ms | title CPU % | idle CPU % | wake-ups/s main / others | key to screen ms median / p95 (n) | onset after silence, ms more |")
-print("|---|---|---:|---:|---:|---:|---:|---:|")
+print("| binary | audio | start-up ms | title CPU % | title CPU, a key pressed % | idle CPU % | wake-ups/s main / others | key to screen ms median / p95 (n) | onset after silence, ms more |")
+print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
 for b, m in keys:
     g = lambda metric: data.get((b, m, metric), [])
-    k = g("key_ms")
-    print(f"| {b} | {m} | {median(g('startup_ms')):.0f} | {median(g('title_cpu')):.2f} | {median(g('idle_cpu')):.2f} "
-          f"| {median(g('wakeups_main')):.0f} / {median(g('wakeups_other')):.0f} | {median(k):.1f} / {p95(k):.1f} ({len(k)}) "
-          f"| {median(g('resume_extra_ms')):.1f} ({len(g('resume_extra_ms'))}) |")
+    k = sum(keys_of(b, m).values(), [])
+    print(f"| {b} | {m} | {median(g('startup_ms')):.0f} | {median(g('title_cpu')):.2f} | {median(g('title_key_cpu')):.2f} "
+          f"| {median(g('idle_cpu')):.2f} | {median(g('wakeups_main')):.0f} / {median(g('wakeups_other')):.0f} "
+          f"| {median(k):.1f} / {p95(k):.1f} ({len(k)}) | {median(g('resume_extra_ms')):.1f} ({len(g('resume_extra_ms'))}) |")
 print()
-print("samples (idle CPU %, title CPU %, start-up ms) and wake-ups/s of each other thread, medians:")
+print("each sample, in order (CPU %; key to screen ms, median / p95), and wake-ups/s of each other thread, medians:")
 for b, m in keys:
+    g = lambda metric: [round(x, 2) for x in data.get((b, m, metric), [])]
     threads = {metric[len('wakeups_thread_'):]: median(v) for (bb, mm, metric), v in data.items()
                if bb == b and mm == m and metric.startswith('wakeups_thread_')}
-    print(f"  {b} {m}: idle {data.get((b, m, 'idle_cpu'))}, title {data.get((b, m, 'title_cpu'))}, "
-          f"start-up {data.get((b, m, 'startup_ms'))}; threads {threads}")
+    by_sample = [f"{median(v):.1f} / {p95(v):.1f}" for v in keys_of(b, m).values()]
+    print(f"  {b} {m}: idle {g('idle_cpu')}, title {g('title_cpu')}, title with a key {g('title_key_cpu')}, "
+          f"start-up {g('startup_ms')}; key to screen {by_sample}; threads {threads}")
 PY

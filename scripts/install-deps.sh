@@ -14,7 +14,7 @@ web=(cmake make emscripten python3)
 test=(python3 clang-format libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
       openbox stress-ng dpkg-dev lintian appstream desktop-file-utils man-db
       emscripten chromium firefox-esr)
-bench=(libbenchmark-dev xvfb pulseaudio pulseaudio-utils libx11-dev libxtst-dev gcc python3)
+bench=(libbenchmark-dev xvfb xdotool pulseaudio pulseaudio-utils libx11-dev libxtst-dev gcc python3)
 
 case "${1:-play}" in
   web) wanted=("${web[@]}") ;;
