@@ -273,5 +273,6 @@ void close_display() { display_closed(); }
 bool open_mouse_device() { return true; }
 void speaker(int) {}
 void port_access(unsigned short, unsigned char, bool) {}
+void data_wanted(const char*) {}
 
 }  // namespace platform::machine
