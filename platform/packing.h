@@ -17,14 +17,28 @@ std::uint32_t crc32_of(std::uint32_t crc, const unsigned char* bytes, std::size_
 // The CRC-32 of the 640x480 picture in screen memory, continued over the palette registers.
 std::uint32_t frame_crc();
 
-// Appends the contents to `file`, packed as one zlib stream where the build packs them
-// itself (the browser's page packs what follows the prefix); false when it could not.
-bool pack(const std::vector<std::uint8_t>& contents, std::vector<std::uint8_t>& file);
+// Packs the contents as they come, as one zlib stream in blocks: pack_begin, then
+// pack_block for each part of the contents, appending to `file` a block from which all the
+// contents so far unpack (`last`: and which ends the stream). False when it could not. The
+// browser's page packs the whole at the end instead: there the parts are appended as they are.
+void pack_begin();
+bool pack_block(const std::vector<std::uint8_t>& part, bool last, std::vector<std::uint8_t>& file);
 
-// The contents of `file`, whose packed part starts at `from`, no longer than `declared`.
-// `error` for a file whose packed part is damaged; one cut short leaves them shorter than
-// declared and `cut_short` set.
-std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>& file, std::size_t from, std::size_t declared,
-                                 std::string& error, bool& cut_short);
+// Unpacks the packed part of a file as its bytes come: unpack_begin with the file's format,
+// the most its contents may hold (before format 3: exactly what they hold) and where in the
+// file the packed part begins; unpack_more with each piece of the file from there on (false:
+// the rest need not be read); then unpack_end for the contents. `error` says where the
+// packed part is damaged ("is damaged at byte N", N in the whole file: in format 3 where the
+// damaged block begins); a file cut short leaves `cut_short` set and the contents as far as
+// they came. The browser's page has unpacked the file before the game started: there only
+// unpack_end counts.
+struct Unpacked {
+    std::vector<std::uint8_t> contents;
+    std::string error;
+    bool cut_short = false;
+};
+void unpack_begin(std::uint16_t format, std::size_t most, std::size_t from);
+bool unpack_more(const std::uint8_t* bytes, std::size_t size);
+Unpacked unpack_end();
 
 }  // namespace platform::recording

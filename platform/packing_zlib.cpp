@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "machine.h"
 #include "packing.h"
@@ -33,52 +34,172 @@ std::uint32_t frame_crc() {
     return static_cast<std::uint32_t>(::crc32(c, machine::palette_registers(), machine::kPaletteBytes));
 }
 
-bool pack(const std::vector<std::uint8_t>& contents, std::vector<std::uint8_t>& file) {
-    std::size_t from = file.size();
-    uLongf packed = compressBound(static_cast<uLong>(contents.size()));
-    file.resize(from + packed);
-    if (compress2(file.data() + from, &packed, contents.data(), static_cast<uLong>(contents.size()), 9) != Z_OK)
-        return false;
-    file.resize(from + packed);
+namespace {
+
+constexpr std::size_t kChunk = 65536;
+
+void put_le32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+std::uint32_t le32(const std::uint8_t* b) {
+    return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+// ---- packing ----
+
+z_stream deflating;
+bool deflating_open = false;
+
+}  // namespace
+
+void pack_begin() {
+    if (deflating_open) deflateEnd(&deflating);
+    deflating = z_stream{};
+    deflating_open = deflateInit(&deflating, 9) == Z_OK;
+}
+
+// A block: its length, the CRC-32 of its bytes, and the bytes deflate gives for the part,
+// flushed so that everything packed so far unpacks from the blocks up to here.
+bool pack_block(const std::vector<std::uint8_t>& part, bool last, std::vector<std::uint8_t>& file) {
+    if (!deflating_open) return false;
+    std::vector<std::uint8_t> packed;
+    deflating.next_in = const_cast<Bytef*>(part.data());
+    deflating.avail_in = static_cast<uInt>(part.size());
+    int status = Z_OK;
+    do {
+        std::size_t had = packed.size();
+        packed.resize(had + kChunk);
+        deflating.next_out = packed.data() + had;
+        deflating.avail_out = kChunk;
+        status = deflate(&deflating, last ? Z_FINISH : Z_SYNC_FLUSH);
+        packed.resize(packed.size() - deflating.avail_out);
+    } while (status == Z_OK && (deflating.avail_out == 0 || last));
+    bool ok = last ? status == Z_STREAM_END : status == Z_OK || status == Z_BUF_ERROR;
+    if (last || !ok) {
+        deflateEnd(&deflating);
+        deflating_open = false;
+    }
+    if (!ok) return false;
+    put_le32(file, static_cast<std::uint32_t>(packed.size()));
+    put_le32(file, crc32_of(0, packed.data(), packed.size()));
+    file.insert(file.end(), packed.begin(), packed.end());
     return true;
 }
 
-std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>& file, std::size_t from, std::size_t declared,
-                                 std::string& error, bool& cut_short) {
-    std::vector<std::uint8_t> body;
+// ---- unpacking ----
+
+namespace {
+
+struct Unpacking {
     z_stream z{};
-    if (inflateInit(&z) != Z_OK) {
-        error = "can't be unpacked: out of memory";
-        return body;
+    bool open = false;
+    bool blocks = false;  // format 3: blocks, each with its length and CRC-32
+    std::size_t most = 0;
+    std::size_t at = 0;  // the place in the file of the next byte to come
+    bool ended = false;  // the stream's end came
+    Unpacked out;
+    // The block coming, in format 3.
+    std::uint8_t head[8] = {};
+    std::size_t head_had = 0, left = 0, block_at = 0;
+    std::uint32_t crc = 0;
+} u;
+
+void damaged_at(std::size_t where) {
+    if (u.out.error.empty()) u.out.error = "is damaged at byte " + std::to_string(where);
+}
+
+// Unpacks the bytes, which stand at `u.at` in the file; damage is said at `where`, or where
+// the stream found it when that is not given.
+void inflate_bytes(const std::uint8_t* bytes, std::size_t size, std::size_t where) {
+    u.z.next_in = const_cast<Bytef*>(bytes);
+    u.z.avail_in = static_cast<uInt>(size);
+    while (u.z.avail_in > 0 && u.out.error.empty()) {
+        if (u.ended) {
+            damaged_at(where != 0 ? where : u.at + (size - u.z.avail_in));  // nothing may follow the stream
+            break;
+        }
+        // One byte past the most the contents may hold tells a stream that holds more.
+        std::vector<std::uint8_t>& c = u.out.contents;
+        std::size_t had = c.size(), room = std::min(kChunk, u.most + 1 - had);
+        // Grown by doubling, never past what the contents may hold.
+        if (c.capacity() < had + room) c.reserve(std::min(u.most + 1, std::max(2 * c.capacity(), had + room)));
+        c.resize(had + room);
+        u.z.next_out = c.data() + had;
+        u.z.avail_out = static_cast<uInt>(room);
+        uInt before = u.z.avail_in;
+        int status = inflate(&u.z, Z_NO_FLUSH);
+        c.resize(c.size() - u.z.avail_out);
+        if (status == Z_STREAM_END) u.ended = true;
+        bool stuck = status == Z_BUF_ERROR && u.z.avail_in == before && c.size() == had;
+        if ((status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) || stuck || c.size() > u.most)
+            damaged_at(where != 0 ? where : u.at + (size - u.z.avail_in));
     }
-    z.next_in = const_cast<Bytef*>(file.data() + from);
-    z.avail_in = static_cast<uInt>(file.size() - from);
-    // Grown as the contents come, never past what they declare: a file that claims much and
-    // holds little costs little.
-    int status = Z_OK;
-    while (status == Z_OK && body.size() < declared) {
-        std::size_t had = body.size();
-        body.resize(std::min(declared, had + std::max<std::size_t>(had, 65536)));
-        z.next_out = body.data() + had;
-        z.avail_out = static_cast<uInt>(body.size() - had);
-        status = inflate(&z, Z_SYNC_FLUSH);
-        body.resize(body.size() - z.avail_out);
+    u.at += size;
+}
+
+// Format 3: the blocks' lengths and CRC-32s read, their bytes unpacked; a block that fails
+// its CRC is damaged where it begins.
+void take_blocks(const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0 && u.out.error.empty()) {
+        if (u.head_had == 0) {
+            if (u.ended) {
+                damaged_at(u.at);  // nothing may follow the block that ends the stream
+                break;
+            }
+            u.block_at = u.at;
+            u.crc = 0;
+        }
+        std::size_t n = std::min(size, sizeof u.head - u.head_had);
+        std::copy(bytes, bytes + n, u.head + u.head_had);
+        u.head_had += n;
+        u.at += n;
+        bytes += n;
+        size -= n;
+        if (u.head_had < sizeof u.head) break;
+        if (u.left == 0) u.left = le32(u.head);
+        n = std::min(size, u.left);
+        u.crc = crc32_of(u.crc, bytes, n);
+        inflate_bytes(bytes, n, u.block_at);
+        bytes += n;
+        size -= n;
+        u.left -= n;
+        if (u.left == 0) {
+            if (u.crc != le32(u.head + 4)) damaged_at(u.block_at);
+            u.head_had = 0;
+        }
     }
-    // Past the declared length, only the end of the packed stream may remain.
-    if (status == Z_OK && body.size() == declared) {
-        std::uint8_t spare;
-        z.next_out = &spare;
-        z.avail_out = 1;
-        status = inflate(&z, Z_SYNC_FLUSH);
-        if (z.avail_out == 0) status = Z_DATA_ERROR;
-    }
-    std::size_t in = z.total_in;
-    bool input_left = z.avail_in > 0;
-    inflateEnd(&z);
-    cut_short = (status == Z_OK || status == Z_BUF_ERROR) && !input_left && body.size() < declared;
-    bool whole = status == Z_STREAM_END && body.size() == declared && !input_left;
-    if (!whole && !cut_short) error = "is damaged at byte " + std::to_string(from + in);
-    return body;
+}
+
+}  // namespace
+
+void unpack_begin(std::uint16_t format, std::size_t most, std::size_t from) {
+    if (u.open) inflateEnd(&u.z);
+    u = Unpacking{};
+    u.open = inflateInit(&u.z) == Z_OK;
+    if (!u.open) u.out.error = "can't be unpacked: out of memory";
+    u.blocks = format >= 3;
+    u.most = most;
+    u.at = from;
+}
+
+bool unpack_more(const std::uint8_t* bytes, std::size_t size) {
+    if (u.blocks)
+        take_blocks(bytes, size);
+    else
+        inflate_bytes(bytes, size, 0);
+    return u.out.error.empty();
+}
+
+Unpacked unpack_end() {
+    if (u.open) inflateEnd(&u.z);
+    u.open = false;
+    // Before format 3 the stream holds exactly the length the file declares.
+    if (!u.blocks && u.ended && u.out.contents.size() != u.most) damaged_at(u.at);
+    // A whole block holds the stream's end; a stream that stops before it was cut short.
+    bool in_block = u.blocks && u.head_had > 0;
+    u.out.cut_short = u.out.error.empty() && (!u.ended || in_block);
+    return std::move(u.out);
 }
 
 }  // namespace platform::recording

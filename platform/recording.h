@@ -18,20 +18,32 @@
 
 namespace platform::recording {
 
-constexpr std::uint16_t kFormat = 2;                        // 1 lacks the table read again at a save; still read
-constexpr std::size_t kMaxBody = std::size_t{128} << 20;    // the longest recording read or written, unpacked
+constexpr std::uint16_t kFormat = 3;  // packed as it is made; 1 and 2 are still read
+// The most a recording holds, unpacked: hours of play in the window, and what checking one
+// may cost in memory on every back-end. A recording that reaches it ends there.
+constexpr std::size_t kMaxBody = std::size_t{16} << 20;
 constexpr std::int64_t kLongestUs = std::int64_t{1} << 45;  // the most virtual time one holds, 407 days
 constexpr const char* kTable = "max.pun";                   // its bytes travel in the recording
+constexpr int kEndsEarly = 3;  // the status of a replay that reached the end of a cut recording
 
 // ---- for the programs ----
 
-// Starts recording; `now` is the time the recording's virtual time counts from.
-void start_recording(timeval now);
-// The recording so far as a file's bytes, ended: what was recorded since the start.
+// Where a recording's bytes go as they are made: the file from its start, a few seconds'
+// worth at a time. False when they could not be kept: the recording then stops.
+using Sink = bool (*)(const std::uint8_t* bytes, std::size_t size);
+// Starts recording; `now` is the time the recording's virtual time counts from. Without a
+// sink the bytes are kept for finish_recording.
+void start_recording(timeval now, Sink sink = nullptr);
+// Ends the recording: the rest of the file to the sink; the whole file when there is none.
 std::vector<std::uint8_t> finish_recording();
+// Why the recording stopped before the game ended, as the program says at its end ("the
+// recording stopped at 4:59: it was too long"); empty when it did not.
+std::string recording_stopped();
 
 // A recording read and checked: `error` says why it is refused ("is not a brin recording",
-// "is damaged at byte N", "ends early, at N s"), empty when it can be replayed.
+// "is damaged at byte N"), empty when it can be replayed. A recording cut short (by a crash,
+// or as a part of a file) is replayed to its last whole record: `ends_early` then says how
+// far that goes ("ends early, at N s").
 struct Loaded {
     std::uint16_t format = kFormat;
     std::string program;  // the version of brin that made it
@@ -44,12 +56,14 @@ struct Loaded {
     std::vector<DataFile> files;
     bool table_present = false;
     std::vector<std::uint8_t> table;  // max.pun as read at the start
-    std::vector<std::uint8_t> body;
-    std::size_t stream_at = 0;  // where the poll stream begins in `body`
+    std::vector<std::uint8_t> body;   // the contents, to the last whole record
+    std::size_t stream_at = 0;        // where the poll stream begins in `body`
     std::string error;
+    std::string ends_early;
 };
 Loaded parse(const std::vector<std::uint8_t>& file);
-// Reads and parses `path`; a file larger than any recording is refused unread.
+// Reads and parses `path`, in pieces, only as far as the recording goes; a file larger than
+// any recording is refused unread.
 Loaded load(const std::string& path);
 // The data file of `folder` that differs from the one the recording was made with, as a
 // message ("was made with another 2.pcx"); empty when all are the same.
@@ -67,7 +81,8 @@ std::string ready_to_replay(const Loaded& r, const std::string& folder);
 // Replays `r` from the next poll on: every answer the game gets comes from it, inputs the
 // back-end takes in are dropped. The first difference is said on stderr, prefixed with
 // `who` ("brin-sim: FILE"), and ends the program with status 1; the recording's end ends it
-// with status 0, as does the game ending with it.
+// with status 0, as does the game ending with it. The end of a recording cut short is said
+// as its `ends_early`, with status kEndsEarly.
 void start_replay(Loaded r, const std::string& who);
 
 // The viewer ended the replay before its end: the program's end is no difference.

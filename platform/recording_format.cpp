@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "recording_format.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -21,8 +25,8 @@ constexpr std::uint64_t kMaxCoordinate = 1 << 20;
 
 struct Layout {
     const char* words;  // what the record is, as a replay names it; nullptr: no such record
-    Field field[3];
-    std::uint64_t most[3];    // the largest value of each field a recording holds; of a signed one, its size
+    Field field[4];
+    std::uint64_t most[4];    // the largest value of each field a recording holds; of a signed one, its size
     std::uint16_t since = 1;  // the first format that has it
 };
 
@@ -42,6 +46,8 @@ constexpr Layout kLayouts[] = {
     {"the speaker changing", {Field::varint}, {65536}},
     {"its end", {}, {}},
     {"the table read again at a save", {Field::byte, Field::bytes}, {1, kMaxReadAgain}, 2},
+    {"a data file", {Field::bytes, Field::byte, Field::le32, Field::le32}, {255, 1, kAny, kAny}, 3},
+    {"the table", {Field::byte, Field::bytes}, {1, kMaxTable}, 3},
 };
 
 const Layout* layout_of(std::uint8_t tag, std::uint16_t format) {
@@ -153,7 +159,7 @@ std::string Reader::text() {
 void write(std::vector<std::uint8_t>& out, const Record& r) {
     out.push_back(r.tag);
     const Layout& l = kLayouts[r.tag];
-    for (int i = 0; i < 3 && l.field[i] != Field::none; ++i) {
+    for (int i = 0; i < 4 && l.field[i] != Field::none; ++i) {
         std::uint64_t v = r.value[i];
         switch (l.field[i]) {
         case Field::varint:
@@ -187,7 +193,7 @@ Record read(Reader& in, std::uint16_t format) {
         in.fail(from);
         return r;
     }
-    for (int i = 0; i < 3 && in.ok() && l->field[i] != Field::none; ++i) {
+    for (int i = 0; i < 4 && in.ok() && l->field[i] != Field::none; ++i) {
         std::uint64_t& v = r.value[i];
         switch (l->field[i]) {
         case Field::varint:
@@ -223,18 +229,8 @@ Record read(Reader& in, std::uint16_t format) {
 // ---- the header ----
 
 void write_header(std::vector<std::uint8_t>& out, const Loaded& r) {
-    put_text(out, BRIN_VERSION);
+    put_text(out, r.program);
     put_le(out, static_cast<std::uint64_t>(us_of(r.start)), 8);
-    put_le(out, r.files.size(), 2);
-    for (const auto& f : r.files) {
-        put_text(out, f.name);
-        out.push_back(f.present ? 1 : 0);
-        put_le(out, f.size, 4);
-        put_le(out, f.crc, 4);
-    }
-    out.push_back(r.table_present ? 1 : 0);
-    put_le(out, r.table.size(), 2);
-    out.insert(out.end(), r.table.begin(), r.table.end());
 }
 
 void read_header(Reader& in, Loaded& r) {
@@ -242,6 +238,8 @@ void read_header(Reader& in, Loaded& r) {
     std::int64_t start = static_cast<std::int64_t>(in.le(8));
     if (start < 0 || start > (std::int64_t{1} << 60)) in.fail(in.at - 8);
     r.start = tv_of(start);
+    r.stream_at = in.at;
+    if (r.format >= 3) return;  // the data files and the table are records of the stream
     std::size_t count = in.le(2);
     if (count > kMaxFiles) in.fail(in.at - 2);
     for (std::size_t i = 0; i < count && in.ok(); ++i) {
@@ -290,11 +288,17 @@ void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<s
     crc = c;
 }
 
-std::vector<std::uint8_t> file_of(const std::vector<std::uint8_t>& contents) {
+std::vector<std::uint8_t> prefix() {
     std::vector<std::uint8_t> file(kMagic, kMagic + sizeof kMagic);
     put_le(file, kFormat, 2);
-    put_le(file, contents.size(), 4);
-    if (!pack(contents, file)) return {};
+    put_le(file, 0, 4);
+    return file;
+}
+
+std::vector<std::uint8_t> file_of(const std::vector<std::uint8_t>& contents) {
+    std::vector<std::uint8_t> file = prefix();
+    pack_begin();
+    if (!pack_block(contents, true, file)) return {};
     return file;
 }
 
@@ -306,14 +310,36 @@ using namespace format;
 
 namespace {
 
+std::string damaged_at(std::size_t at) {
+    return "is damaged at byte " + std::to_string(at) + " of its unpacked contents";
+}
+
+// A data file or the table, as format 3 records them in the stream, added to the recording's
+// list; false when the recording holds it already, or names a file no recording holds.
+bool noted(Loaded& r, const Record& record, bool& table_seen) {
+    if (record.tag == kTableAtStart) {
+        if (std::exchange(table_seen, true)) return false;
+        r.table_present = record.value[0] != 0;
+        if (record.value[1] > 0) r.table.assign(record.bytes, record.bytes + record.value[1]);
+        return true;
+    }
+    std::string name(record.bytes, record.bytes + record.value[0]);
+    auto same = [&](const Loaded::DataFile& f) { return f.name == name; };
+    if (!data_name(name) || std::any_of(r.files.begin(), r.files.end(), same)) return false;
+    r.files.push_back({name, record.value[1] != 0, static_cast<std::uint32_t>(record.value[2]),
+                       static_cast<std::uint32_t>(record.value[3])});
+    return true;
+}
+
 // Walks the stream as a replay would, without running the game: every record must be one a
 // recording holds, and the last its end. A stream that stops short ends early, at the
-// virtual time it reached.
-std::string check_stream(const Loaded& r) {
+// virtual time it reached, and is kept to its last whole record.
+void check_stream(Loaded& r) {
     Reader in{r.body, r.stream_at};
     Extent extent;
     std::uint64_t last_delta = 0;
-    bool poll_seen = false;
+    bool poll_seen = false, table_seen = false;
+    std::size_t whole = in.at;  // the end of the last whole record
     while (in.ok()) {
         std::size_t from = in.at;
         Record record = read(in, r.format);
@@ -324,75 +350,109 @@ std::string check_stream(const Loaded& r) {
             n = 1;
             poll_seen = true;
         } else if (record.tag == kRepeat) {
-            if (!poll_seen) in.fail(from);
+            if (!poll_seen) in.fail(from);  // it repeats the poll before
             n = record.value[0];
+        } else if (record.tag == kDataFile || record.tag == kTableAtStart) {
+            if (!noted(r, record, table_seen)) in.fail(from);
         } else if (record.tag == kEnd) {
             if (in.at != r.body.size()) in.fail(in.at);
-            if (in.ok()) return "";
+            if (in.ok()) return;
         }
         if (!extent.add(n, last_delta)) in.fail(from);
+        if (in.ok()) whole = in.at;
     }
-    if (in.damaged) return "is damaged at byte " + std::to_string(in.bad_at) + " of its unpacked contents";
-    return "ends early, at " + seconds_text(extent.us) + " s";
+    if (in.damaged) {
+        r.error = damaged_at(in.bad_at);
+        return;
+    }
+    r.body.resize(whole);
+    r.ends_early = "ends early, at " + seconds_text(extent.us) + " s";
+}
+
+// The prefix read: the format, and the most the contents may hold. False, with the error,
+// when the file is refused there.
+bool read_prefix(const std::uint8_t* bytes, std::size_t size, Loaded& r, std::size_t& most) {
+    if (size < sizeof kMagic || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) {
+        r.error = "is not a brin recording";
+        return false;
+    }
+    if (size < kPrefix) {
+        r.error = "ends early, at 0.000000 s";
+        return false;
+    }
+    r.format = static_cast<std::uint16_t>(bytes[8] | bytes[9] << 8);
+    if (r.format < 1 || r.format > kFormat) {
+        r.error = "is a recording of another format (" + std::to_string(r.format) + "), not " + std::to_string(kFormat);
+        return false;
+    }
+    most = r.format >= 3 ? kMaxBody : bytes[10] | bytes[11] << 8 | bytes[12] << 16 | std::size_t{bytes[13]} << 24;
+    if (most > kMaxBody) {
+        r.error =
+            "is too long to replay: " + std::to_string(most) + " bytes unpacked, at most " + std::to_string(kMaxBody);
+        return false;
+    }
+    unpack_begin(r.format, most, kPrefix);
+    return true;
+}
+
+// The contents unpacked so far checked; damage in the packed bytes is said first.
+void finish(Loaded& r) {
+    Unpacked u = unpack_end();
+    r.body = std::move(u.contents);  // a file cut short is replayed as far as it goes
+    check_contents(r);
+    if (!u.error.empty()) r.error = u.error;
+    if (!r.error.empty()) {
+        r.body.clear();
+        r.ends_early.clear();
+    }
 }
 
 }  // namespace
 
-Loaded parse(const std::vector<std::uint8_t>& file) {
-    Loaded r;
-    if (file.size() < sizeof kMagic || std::memcmp(file.data(), kMagic, sizeof kMagic) != 0) {
-        r.error = "is not a brin recording";
-        return r;
-    }
-    if (file.size() < kPrefix) {
-        r.error = "ends early, at 0.000000 s";
-        return r;
-    }
-    auto format = static_cast<std::uint16_t>(file[8] | file[9] << 8);
-    r.format = format;
-    if (format != 1 && format != kFormat) {
-        r.error = "is a recording of another format (" + std::to_string(format) + "), not " + std::to_string(kFormat);
-        return r;
-    }
-    std::size_t declared = file[10] | file[11] << 8 | file[12] << 16 | std::size_t{file[13]} << 24;
-    if (declared > kMaxBody) {
-        r.error = "is damaged at byte 10";
-        return r;
-    }
-    std::string unpack_error;
-    bool cut = false;
-    r.body = unpack(file, kPrefix, declared, unpack_error, cut);
+void format::check_contents(Loaded& r) {
     Reader in{r.body};
     read_header(in, r);
-    std::string stream_error = in.ok() ? check_stream(r) : "";
     if (in.damaged)
-        r.error = "is damaged at byte " + std::to_string(in.bad_at) + " of its unpacked contents";
-    else if (!unpack_error.empty())
-        r.error = unpack_error;  // the damage in the packed bytes comes first
+        r.error = damaged_at(in.bad_at);
     else if (in.short_)
-        r.error = "ends early, at 0.000000 s";
+        r.error = "ends early, at 0.000000 s";  // nothing to replay
     else
-        r.error = stream_error;
-    if (r.error.empty() && cut) r.error = "is damaged at byte " + std::to_string(file.size());
-    if (!r.error.empty()) r.body.clear();
+        check_stream(r);
+}
+
+Loaded parse(const std::vector<std::uint8_t>& file) {
+    Loaded r;
+    std::size_t most = 0;
+    if (!read_prefix(file.data(), file.size(), r, most)) return r;
+    unpack_more(file.data() + kPrefix, file.size() - kPrefix);
+    finish(r);
     return r;
 }
 
 Loaded load(const std::string& path) {
     Loaded r;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
         r.error = std::string("can't be read: ") + std::strerror(errno);
-        return r;
+    } else if (!S_ISREG(st.st_mode)) {
+        r.error = "can't be read: it is not a file";
+    } else if (static_cast<std::uint64_t>(st.st_size) > kMaxBody) {
+        // A packed recording is smaller than its contents may be: a larger file is none of ours.
+        r.error =
+            "is too long to replay: " + std::to_string(st.st_size) + " bytes, at most " + std::to_string(kMaxBody);
+    } else {
+        std::vector<std::uint8_t> piece(65536);
+        std::size_t had = 0, most = 0;
+        for (ssize_t n; had < kPrefix && (n = ::read(fd, piece.data() + had, kPrefix - had)) > 0;) had += n;
+        if (read_prefix(piece.data(), had, r, most)) {
+            for (ssize_t n; (n = ::read(fd, piece.data(), piece.size())) > 0;)
+                if (!unpack_more(piece.data(), static_cast<std::size_t>(n))) break;
+            finish(r);
+        }
     }
-    // A packed recording is far smaller than its contents: a larger file is none of ours.
-    std::fseek(in, 0, SEEK_END);
-    auto size = static_cast<std::size_t>(std::max(std::ftell(in), 0L));
-    std::rewind(in);
-    std::vector<std::uint8_t> file(std::min(size, kMaxBody));
-    file.resize(std::fread(file.data(), 1, file.size(), in));
-    std::fclose(in);
-    return parse(file);
+    if (fd >= 0) ::close(fd);
+    return r;
 }
 
 }  // namespace platform::recording

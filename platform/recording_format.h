@@ -16,7 +16,7 @@
 namespace platform::recording::format {
 
 constexpr unsigned char kMagic[8] = {'B', 'R', 'I', 'N', 'R', 'E', 'C', 0x1A};
-constexpr std::size_t kPrefix = 14;  // the magic, the format and the unpacked length
+constexpr std::size_t kPrefix = 14;  // the magic, the format and (before format 3) the unpacked length
 constexpr std::size_t kMaxTable = 4096;
 constexpr std::size_t kMaxFiles = 64;
 constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 28;  // seconds for brin-sim to replay
@@ -34,7 +34,9 @@ enum Tag : std::uint8_t {
     kFrame,
     kTone,
     kEnd,
-    kReadAgain,  // from format 2 on
+    kReadAgain,     // from format 2 on
+    kDataFile,      // from format 3 on, where format 2 has the header's list
+    kTableAtStart,  // from format 3 on, where format 2 has the header's table
 };
 
 inline bool is_poll(std::uint8_t tag) { return tag >= kPoll && tag < kPoll + 4; }
@@ -43,7 +45,7 @@ inline bool is_poll(std::uint8_t tag) { return tag >= kPoll && tag < kPoll + 4; 
 // of bytes has their count as its value and `bytes` pointing at them.
 struct Record {
     std::uint8_t tag = kEnd;
-    std::uint64_t value[3] = {};
+    std::uint64_t value[4] = {};
     const std::uint8_t* bytes = nullptr;
 };
 
@@ -82,8 +84,8 @@ void write(std::vector<std::uint8_t>& out, const Record& r);
 // damaged.
 Record read(Reader& in, std::uint16_t format);
 
-// The header, written from and read into `r`: the program, the start, the data files and the
-// table. Writing takes the program as this build's version.
+// The header, written from and read into `r`: the program and the start, and before format 3
+// the data files and the table.
 void write_header(std::vector<std::uint8_t>& out, const Loaded& r);
 void read_header(Reader& in, Loaded& r);
 
@@ -102,7 +104,13 @@ bool data_name(const std::string& name);
 // `keep` when given; the file is left at its start again.
 void digest(std::FILE* f, std::uint32_t& size, std::uint32_t& crc, std::vector<std::uint8_t>* keep);
 
-// The file's prefix and the packed contents; empty when they could not be packed.
+// The file's first bytes, before its packed blocks.
+std::vector<std::uint8_t> prefix();
+// A whole file of the contents; empty when they could not be packed.
 std::vector<std::uint8_t> file_of(const std::vector<std::uint8_t>& contents);
+
+// The contents in `r.body`, of a file of `r.format`, checked and read as parse does: `r`'s
+// error or ends_early set, the header's fields and the data files filled in.
+void check_contents(Loaded& r);
 
 }  // namespace platform::recording::format

@@ -27,18 +27,30 @@ struct Replay {
     bool ended = false;
 } p;
 
-// The record at the replay's place, and the place after it.
-Record next(std::size_t& after) {
-    Reader in{p.r.body, p.at};
+Record read_at(std::size_t at, std::size_t& after) {
+    Reader in{p.r.body, at};
     Record r = read(in, p.r.format);
     after = in.at;
     return r;
 }
 
+// The replay's place moved past the data files and the table, which were checked before the
+// replay began.
+std::size_t here() {
+    while (p.at < p.r.body.size() && (p.r.body[p.at] == kDataFile || p.r.body[p.at] == kTableAtStart))
+        read_at(p.at, p.at);
+    return p.at;
+}
+
+bool at_the_cut() { return !p.r.ends_early.empty() && p.repeats_left == 0 && here() >= p.r.body.size(); }
+
+// The record at the replay's place, and the place after it.
+Record next(std::size_t& after) { return read_at(here(), after); }
+
 // What the recording holds at the replay's place, in words.
 std::string recorded_here() {
     if (p.repeats_left > 0) return words_of(static_cast<std::uint8_t>(kPoll + p.last_kind));
-    if (p.at >= p.r.body.size()) return "its end";
+    if (here() >= p.r.body.size()) return "its end";
     std::uint8_t tag = p.r.body[p.at];
     if (tag == kRepeat) return words_of(static_cast<std::uint8_t>(kPoll + p.last_kind));
     return words_of(tag);
@@ -62,15 +74,24 @@ void say_difference(const std::string& what) {
     leave(1);
 }
 
+// A recording cut short, replayed as far as it goes.
+void say_ends_early() { std::fprintf(stderr, "%s: %s\n", p.who.c_str(), p.r.ends_early.c_str()); }
+
+[[noreturn]] void end_early() {
+    say_ends_early();
+    leave(kEndsEarly);
+}
+
 // The next record must be `tag`; a replay that finds anything else has gone its own way.
 Record take(Tag tag, const std::string& game_did) {
-    if (p.repeats_left > 0 || p.at >= p.r.body.size() || p.r.body[p.at] != tag)
+    if (at_the_cut()) end_early();
+    if (p.repeats_left > 0 || here() >= p.r.body.size() || p.r.body[p.at] != tag)
         differs(game_did + " where the recording has " + recorded_here());
     return next(p.at);
 }
 
 bool at_the_end() {
-    Reader in{p.r.body, p.at};
+    Reader in{p.r.body, here()};
     return p.repeats_left == 0 && in.byte() == kEnd;
 }
 
@@ -78,6 +99,11 @@ extern "C" void replay_exit() {
     if (!p.active || p.ended) return;
     p.ended = true;
     if (at_the_end()) return;
+    if (at_the_cut()) {
+        std::fflush(stdout);
+        say_ends_early();
+        std::_Exit(kEndsEarly);
+    }
     // The game ended on its own before the recording did: that is a difference too.
     std::fflush(stdout);
     say_difference("the game ended where the recording has " + recorded_here());
@@ -138,7 +164,8 @@ bool active() { return p.active; }
 void before_poll(machine::Poll what) {
     ++p.poll;
     int kind = static_cast<int>(what);
-    if (p.repeats_left == 0 && p.at < p.r.body.size()) {
+    if (at_the_cut()) end_early();
+    if (p.repeats_left == 0 && here() < p.r.body.size()) {
         std::size_t after = 0;
         Record r = next(after);
         if (r.tag == kEnd) leave(0);
@@ -160,7 +187,7 @@ void before_poll(machine::Poll what) {
 }
 
 void after_poll(std::deque<std::uint8_t>& keys, int& x, int& y, int& buttons) {
-    while (p.repeats_left == 0 && p.at < p.r.body.size()) {
+    while (p.repeats_left == 0 && here() < p.r.body.size()) {
         std::size_t after = 0;
         Record r = next(after);
         switch (r.tag) {

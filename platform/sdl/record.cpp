@@ -2,6 +2,7 @@
 // Every game in the window is recorded, and kept as the last game; --record keeps it as a
 // file of the player's choosing too, and --replay plays one back instead of the player.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,26 +12,60 @@
 #include "machine.h"
 #include "recording.h"
 #include "sdl.h"
+#include "store.h"
 
 namespace sdl {
 namespace {
 
 namespace recording = platform::recording;
+namespace store = platform::store;
+
+// Where the game goes as it is played: the file --record names, and the last game. Each
+// grows under a name of its own and takes its own name at the end, so a crash leaves the
+// last game before it whole, and the crashed one beside it.
+struct Kept {
+    store::Growing file;
+    std::string path;
+    const char* what = "";  // as the player is told it could not be saved
+    bool failed = false;
+    int error = 0;  // why
+};
+std::vector<Kept> kept;
+
+void fail(Kept& k) {
+    k.failed = true;
+    k.error = errno;
+}
+
+bool keep(const std::uint8_t* bytes, std::size_t size) {
+    bool any = false;
+    for (Kept& k : kept) {
+        if (!k.failed && !store::grow(k.file, bytes, size)) fail(k);
+        any = any || !k.failed;
+    }
+    return any;
+}
+
+void begin_keeping(const std::string& path, const char* what, bool folder_made) {
+    Kept& k = kept.emplace_back();
+    k.path = path;
+    k.what = what;
+    if (!folder_made || !store::start_growing(path, k.file)) fail(k);
+}
 
 extern "C" void keep_recording() {
-    if (!window_ever_opened()) return;  // no game was played: the last one stays
-    std::vector<std::uint8_t> bytes = recording::finish_recording();
-    std::string file(bytes.begin(), bytes.end());
-    const std::string& chosen = settings().record;
-    if (!chosen.empty()) write_whole(chosen, file, "the recording");
-    // A crash never gets here: the last game kept stays the one before.
-    std::string folder = state_folder();
-    if (folder.empty()) return;
-    std::string last = folder + "/last.brinrec";
-    if (make_folders(folder))
-        write_whole(last, file, "the last game as");
-    else
-        say_not_saved("the last game as", last);
+    recording::finish_recording();
+    bool played = window_ever_opened();  // no game was played: the last one stays
+    for (Kept& k : kept) {
+        if (played && !k.failed && !store::finish_growing(k.file)) fail(k);
+        if (!played || k.failed) store::abandon_growing(k.file);
+        if (played && k.failed) {
+            errno = k.error;
+            say_not_saved(k.what, k.path);
+        }
+    }
+    if (std::string why = recording::recording_stopped(); played && !why.empty())
+        std::fprintf(stderr, "brin: %s\n", why.c_str());
 }
 
 // Where the data files may be, in the launcher's order: here, the player's data folder, then
@@ -84,7 +119,10 @@ std::string state_folder() { return xdg_folder("XDG_STATE_HOME", "/.local/state"
 
 int start_recording_or_replay() {
     if (!settings().replay.empty()) return replay(settings().replay);
-    recording::start_recording(platform::machine::now());
+    if (!settings().record.empty()) begin_keeping(settings().record, "the recording", true);
+    std::string folder = state_folder();
+    if (!folder.empty()) begin_keeping(folder + "/last.brinrec", "the last game as", make_folders(folder));
+    recording::start_recording(platform::machine::now(), keep);
     std::atexit(keep_recording);
     return -1;
 }

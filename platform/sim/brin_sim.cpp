@@ -151,16 +151,32 @@ void shot(const std::string& name) {
 
 std::string record_path, replay_path;
 bool replay_keeps_table = false;
+// The recording, written as it is made under a name of its own, and given its name at the
+// end; when that fails at any point, the file there is left as it was.
+platform::store::Growing recorded;
+int record_error = 0;  // why it could not be saved, once it could not
+
+bool keep_recorded(const std::uint8_t* bytes, std::size_t size) {
+    if (record_error == 0 && !platform::store::grow(recorded, bytes, size)) record_error = errno != 0 ? errno : EIO;
+    return record_error == 0;
+}
+
+void finish_recorded() {
+    recording::finish_recording();
+    if (record_error == 0 && !platform::store::finish_growing(recorded)) record_error = errno != 0 ? errno : EIO;
+    if (record_error != 0) {
+        platform::store::abandon_growing(recorded);
+        std::cerr << "brin-sim: could not save the recording " << record_path << ": "
+                  << platform::store::why_not_written(record_error) << "\n";
+    } else if (std::string why = recording::recording_stopped(); !why.empty()) {
+        std::cerr << "brin-sim: " << why << "\n";
+    }
+}
 
 void finish() {
     if (std::string checked = recording::replay_summary(); !checked.empty())
         std::cout << "brin-sim: " << replay_path << ": " << checked << std::endl;
-    if (!record_path.empty()) {
-        std::vector<std::uint8_t> bytes = recording::finish_recording();
-        if (!platform::store::write_whole(record_path, bytes.data(), bytes.size()))
-            std::cerr << "brin-sim: could not save the recording " << record_path << ": "
-                      << platform::store::why_not_written(errno) << "\n";
-    }
+    if (!record_path.empty()) finish_recorded();
     if (out_dir.empty()) return;
     shot("final");
     sim::flush_tones();
@@ -298,7 +314,10 @@ int main(int argc, char** argv) {
     });
     if (!s.record.empty()) {
         record_path = s.record;
-        recording::start_recording(platform::machine::now());
+        if (platform::store::start_growing(s.record, recorded))
+            recording::start_recording(platform::machine::now(), keep_recorded);
+        else
+            record_error = errno != 0 ? errno : EIO;
     }
     std::atexit(finish);
     brin::brin_main();

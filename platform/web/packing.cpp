@@ -47,20 +47,30 @@ std::uint32_t frame_crc() {
 }
 
 // The page packs the contents when it offers the file.
-bool pack(const std::vector<std::uint8_t>& contents, std::vector<std::uint8_t>& file) {
-    file.insert(file.end(), contents.begin(), contents.end());
+void pack_begin() {}
+
+bool pack_block(const std::vector<std::uint8_t>& part, bool, std::vector<std::uint8_t>& file) {
+    file.insert(file.end(), part.begin(), part.end());
     return true;
 }
 
-// The page unpacked the file before the game started, within its declared length.
-std::vector<std::uint8_t> unpack(const std::vector<std::uint8_t>&, std::size_t, std::size_t declared,
-                                 std::string& error, bool& cut_short) {
-    std::vector<std::uint8_t> contents(std::min(static_cast<std::size_t>(page_unpacked_size()), declared));
-    page_unpacked(contents.data(), contents.size());
+// The page unpacked the file before the game started, within what its contents may hold.
+namespace {
+std::size_t most_contents = 0;
+}
+
+void unpack_begin(std::uint16_t, std::size_t most, std::size_t) { most_contents = most; }
+
+bool unpack_more(const std::uint8_t*, std::size_t) { return false; }
+
+Unpacked unpack_end() {
+    Unpacked u;
+    u.contents.resize(std::min(static_cast<std::size_t>(page_unpacked_size()), most_contents));
+    page_unpacked(u.contents.data(), u.contents.size());
     if (double at = page_damaged_at(); at >= 0)
-        error = "is damaged at byte " + std::to_string(static_cast<long long>(at));
-    cut_short = page_cut_short();
-    return contents;
+        u.error = "is damaged at byte " + std::to_string(static_cast<long long>(at));
+    u.cut_short = page_cut_short();
+    return u;
 }
 
 }  // namespace platform::recording

@@ -22,8 +22,9 @@ EM_JS(int, page_replay_size, (), {
     return r ? r.file.length : -1;
 });
 EM_JS(void, page_replay_file, (std::uint8_t * into), { HEAPU8.set(brinRecordings.unpacked().file, into); });
-EM_JS(void, page_recorded, (const std::uint8_t* bytes, std::size_t size),
-      { brinRecordings.recorded(HEAPU8.slice(bytes, bytes + size)); });
+// The game's recording, and why it stopped before the game did (empty when it did not).
+EM_JS(void, page_recorded, (const std::uint8_t* bytes, std::size_t size, const char* stopped),
+      { brinRecordings.recorded(HEAPU8.slice(bytes, bytes + size), UTF8ToString(stopped)); });
 EM_JS(void, page_refused, (const char* why), { brinRecordings.refused(UTF8ToString(why)); });
 // The name of the file given, which the replay's words begin with.
 EM_JS(void, page_replay_name, (char* into, int room), { stringToUTF8(brinRecordings.unpacked().name, into, room); });
@@ -36,7 +37,7 @@ constexpr int kEscapeKey = 1;
 
 extern "C" void offer_recording() {
     std::vector<std::uint8_t> file = recording::finish_recording();
-    page_recorded(file.data(), file.size());
+    page_recorded(file.data(), file.size(), recording::recording_stopped().c_str());
 }
 
 }  // namespace

@@ -2,13 +2,14 @@
 // Recordings in the page: each game is recorded by the game itself (record.cpp), which hands
 // over its contents at the end; the page packs them with the browser's deflate stream and
 // offers them as "save this game". A recording picked or dropped onto the page is read and
-// unpacked here, as far as its declared length allows, and the next game replays it. The files are as
-// docs/recording.md says: a 14-byte prefix, then one zlib stream.
+// unpacked here, within the bounds the game keeps, and the next game replays it. The files
+// are as docs/recording.md says: a 14-byte prefix, then one zlib stream, from format 3 on in
+// blocks that each carry their length and CRC-32 (the page packs a game as one block).
 var brinRecordings = (function () {
   'use strict';
   var kMagic = [0x42, 0x52, 0x49, 0x4e, 0x52, 0x45, 0x43, 0x1a];  // BRINREC and Ctrl+Z
-  var kPrefix = 14;  // the magic, the format, the unpacked length
-  var kMaxContents = 128 * 1024 * 1024;  // the game's cap on the unpacked length
+  var kPrefix = 14;  // the magic, the format and (before format 3) the unpacked length
+  var kMaxBytes = 16 * 1024 * 1024;  // the most a file, or its contents unpacked, may hold (recording.h)
   var kChunk = 4096;  // how finely the place of damage in a packed file is found
 
   var page = null;  // the page's play(), idle() and ended(), once set up
@@ -27,12 +28,6 @@ var brinRecordings = (function () {
     return new Response(new Blob([contents]).stream().pipeThrough(new CompressionStream('deflate'))).arrayBuffer();
   }
 
-  // The most a packed stream of `contents` bytes takes as a game writes them: zlib's framing,
-  // stored blocks' headers, and the flushes of a short recording.
-  function packedRoom(contents) {
-    return kPrefix + contents + Math.ceil(contents / 64) + 65536;
-  }
-
   function isRecording(prefix) {
     return prefix.length === kPrefix && kMagic.every(function (b, i) { return prefix[i] === b; });
   }
@@ -46,18 +41,45 @@ var brinRecordings = (function () {
     return new Promise(function (resolve) { setTimeout(resolve); }).then(function () { turnAt = performance.now(); });
   }
 
-  // Unpacks r.file into r.body, never past `declared` bytes, in a stream: where its packed
-  // part is damaged (r.damagedAt; the end of the packed bytes fed last), or whether it
-  // was cut short.
-  async function unpack(r, declared) {
-    var body = new Uint8Array(declared);  // its pages cost nothing until written
+  function le32(bytes, at) { return (bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) + bytes[at + 3] * 0x1000000; }
+
+  // The packed bytes in the pieces they are fed in, each with the byte named where it fails.
+  // Before format 3, chunks, named by their end; from format 3 on, the blocks, named by their
+  // start: a block that fails its CRC-32 is damaged there, and none after it is fed.
+  function piecesOf(file, r) {
+    var pieces = [];
+    if (file[8] < 3) {
+      for (var at = kPrefix; at < file.length; at += kChunk) {
+        pieces.push({ bytes: file.subarray(at, at + kChunk), at: Math.min(at + kChunk, file.length) });
+      }
+      return pieces;
+    }
+    for (var start = kPrefix; start + 8 <= file.length; start += 8 + le32(file, start)) {
+      var end = start + 8 + le32(file, start), part = file.subarray(start + 8, end);
+      if (end <= file.length && (CRC32.buf(part) >>> 0) !== le32(file, start + 4)) {  // a cut block is fed as it is
+        r.damagedAt = start;
+        break;
+      }
+      pieces.push({ bytes: part, at: start });
+    }
+    return pieces;
+  }
+
+  // Unpacks r.file into r.body, never past `most` bytes, in a stream: where its packed part
+  // is damaged (r.damagedAt), or whether it was cut short. Before format 3 the contents
+  // must be as long as the `most` they declare.
+  async function unpack(r, most) {
+    var pieces = piecesOf(r.file, r);
+    if (r.damagedAt >= 0) return;
+    var declared = r.file[8] < 3;
+    var body = new Uint8Array(most);  // its pages cost nothing until written
     var got = 0, tooLong = false;
     var stream = new DecompressionStream('deflate');
     var writer = stream.writable.getWriter();
     var reader = stream.readable.getReader();
     var reading = (async function () {
       for (var part; !(part = await reader.read()).done;) {
-        if (part.value.length > declared - got) {
+        if (part.value.length > most - got) {
           tooLong = true;
           reader.cancel().catch(function () {});  // fails the writes waiting
           return;
@@ -68,42 +90,37 @@ var brinRecordings = (function () {
       }
     })();
     reading.catch(function () {});  // the writes and the close see the stream's failure
-    var file = r.file, fed = kPrefix;
+    var file = r.file, fed = 0;
     try {
-      for (; fed < file.length; fed = Math.min(fed + kChunk, file.length)) {
-        await writer.write(file.subarray(fed, Math.min(fed + kChunk, file.length)));
+      for (; fed < pieces.length; ++fed) {
+        await writer.write(pieces[fed].bytes);
         await turn();
       }
       await writer.close();
       await reading;
-      if (tooLong || got < declared) r.damagedAt = file.length;
+      if (tooLong || (declared && got < most)) r.damagedAt = file.length;
     } catch (e) {
-      if (fed >= file.length && !tooLong && got < declared) r.cutShort = true;  // stopped short of its end
-      else r.damagedAt = fed >= file.length ? file.length : Math.min(fed + kChunk, file.length);
+      if (fed >= pieces.length && !tooLong && got < most) r.cutShort = true;  // stopped short of its end
+      else r.damagedAt = fed >= pieces.length ? file.length : pieces[fed].at;
       writer.abort().catch(function () {});
     }
     r.body = body.subarray(0, got);
   }
 
-  // What a game can replay of the file: its bytes, never more than its declared length
-  // allows, and its contents as far as they unpack. A file longer than any recording is
-  // refused unread; one that is no recording, or declares more than any, is read no further
-  // than its prefix, from which the game refuses it.
+  // What a game can replay of the file: its bytes and its contents as far as they unpack,
+  // within the game's bounds. A file longer than any recording is refused unread; one that
+  // is no recording, or declares more contents than any holds, is read no further than its
+  // prefix, from which the game refuses it.
   async function read(file) {
-    if (file.size > packedRoom(kMaxContents))
-      throw new Error('is too large to be a brin recording (' + megabytes(file.size) + '; a recording takes at most ' + megabytes(packedRoom(kMaxContents)) + ')');
+    if (file.size > kMaxBytes)
+      throw new Error('is too large to be a brin recording (' + megabytes(file.size) + '; a recording takes at most ' + megabytes(kMaxBytes) + ')');
     var r = { name: file.name, file: new Uint8Array(await file.slice(0, kPrefix).arrayBuffer()), body: new Uint8Array(0),
               damagedAt: -1, cutShort: false };
     if (!isRecording(r.file)) return r;
-    var declared = r.file[10] + r.file[11] * 0x100 + r.file[12] * 0x10000 + r.file[13] * 0x1000000;
-    if (declared > kMaxContents) return r;
-    var room = packedRoom(declared);
-    r.file = new Uint8Array(await file.slice(0, Math.min(file.size, room)).arrayBuffer());
-    await unpack(r, declared);
-    if (file.size > room && r.damagedAt < 0) {  // more follows than its stream can take
-      r.damagedAt = room;
-      r.cutShort = false;
-    }
+    var most = r.file[8] < 3 ? le32(r.file, 10) : kMaxBytes;
+    if (most > kMaxBytes) return r;
+    r.file = new Uint8Array(await file.arrayBuffer());
+    await unpack(r, most);
     return r;
   }
 
@@ -170,13 +187,16 @@ var brinRecordings = (function () {
 
     unpacked: function () { return pending; },
 
-    // The game ended recorded: the prefix and the contents, to pack, and why the recording
-    // stopped before the game did, if it did ("the recording stopped at 4:59: it was too
-    // long"), said beside "save this game".
+    // The game ended recorded: the prefix and the contents, to pack as one block, and why the
+    // recording stopped before the game did, if it did ("the recording stopped at 4:59: it
+    // was too long"), said beside "save this game".
     recorded: function (file, stopped) {
       say(stopped || '');
       pack(file.subarray(kPrefix)).then(function (packed) {
-        var blob = new Blob([file.subarray(0, kPrefix), packed], { type: 'application/octet-stream' });
+        var head = new DataView(new ArrayBuffer(8));
+        head.setUint32(0, packed.byteLength, true);
+        head.setUint32(4, CRC32.buf(new Uint8Array(packed)) >>> 0, true);
+        var blob = new Blob([file.subarray(0, kPrefix), head, packed], { type: 'application/octet-stream' });
         saveLink.href = URL.createObjectURL(blob);
         saveLink.download = fileName();
         saveLink.hidden = false;
@@ -199,7 +219,7 @@ var brinRecordings = (function () {
 
     exited: function (status) {
       if (!replaying) return;
-      if (pending) say(status === 0 ? replaying + ': the replay ended, every frame as recorded' : lastSaid);
+      if (pending) say(status === 0 ? replaying + ': the replay ended, every frame as recorded' : lastSaid.replace(/^brin: /, replaying + ': '));
       pending = null;
       replaying = null;
     },

@@ -28,6 +28,8 @@ TEST(RecordingFormat, EveryRecordReadsBackAsWritten) {
         {kTone, {65536}},
         {kReadAgain, {1, sizeof kTable}, kTable},
         {kReadAgain, {0, 0}},
+        {kDataFile, {5, 1, 1234, 0xCAFEF00D}, reinterpret_cast<const std::uint8_t*>("2.pcx")},
+        {kTableAtStart, {1, sizeof kTable}, kTable},
         {kEnd},
     };
     std::vector<std::uint8_t> bytes;
@@ -37,10 +39,11 @@ TEST(RecordingFormat, EveryRecordReadsBackAsWritten) {
         Record back = read(in, platform::recording::kFormat);
         ASSERT_TRUE(in.ok()) << int{r.tag};
         EXPECT_EQ(back.tag, r.tag);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(back.value[i], r.value[i]) << int{r.tag} << " field " << i;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(back.value[i], r.value[i]) << int{r.tag} << " field " << i;
         if (r.bytes != nullptr) {
-            EXPECT_EQ(std::vector<std::uint8_t>(back.bytes, back.bytes + back.value[1]),
-                      std::vector<std::uint8_t>(r.bytes, r.bytes + r.value[1]));
+            std::size_t n = r.tag == kDataFile ? r.value[0] : r.value[1];
+            EXPECT_EQ(std::vector<std::uint8_t>(back.bytes, back.bytes + n),
+                      std::vector<std::uint8_t>(r.bytes, r.bytes + n));
         }
     }
     EXPECT_EQ(in.at, bytes.size());
@@ -61,12 +64,15 @@ TEST(RecordingFormat, AValueNoRecordingHoldsIsDamageAtItsRecord) {
         {{kReadAgain, {2, 0}}, 2},
         {{kReadAgain, {0, kLong.size()}, kLong.data()}, 2},
         {{kReadAgain, {0, 0}}, 1},
-        {{0}, 2},
-        {{kReadAgain + 1}, 2},
+        {{kDataFile, {0, 2, 0, 0}}, 3},
+        {{kTableAtStart, {0, kMaxTable + 1}, kLong.data()}, 3},
+        {{kTableAtStart, {0, 0}}, 2},
+        {{0}, 3},
+        {{kTableAtStart + 1}, 3},
     };
     for (const auto& c : cases) {
         std::vector<std::uint8_t> bytes = {kKey, 'x'};
-        if (c.record.tag == 0 || c.record.tag > kReadAgain)
+        if (c.record.tag == 0 || c.record.tag > kTableAtStart)
             bytes.push_back(c.record.tag);
         else
             write(bytes, c.record);

@@ -12,6 +12,7 @@
 
 #include "game_files.h"
 #include "recording_format.h"
+#include "support.h"
 
 namespace scenario {
 namespace {
@@ -59,89 +60,6 @@ TEST(Recording, AReplayGivesTheRunsOutputsByteForByte) {
     EXPECT_EQ(read(folder + "max.pun"), table()) << "the replay's table is its own";
 }
 
-// A game of the first format, which had no table read again at a save, still replays; and a
-// replay cut short by the viewer's limit ends as any run at its limit, with no difference said.
-TEST(Recording, TheFirstFormatStillReplaysAndALimitIsNoDifference) {
-    std::string folder = recorded_game();
-    Bytes file = read(folder + "game.brinrec");
-    ASSERT_EQ(file[8], 2);
-    file[8] = 1;
-    write(folder + "game.brinrec", file);
-    Played replay = play(folder, "", "--replay game.brinrec");
-    EXPECT_EQ(replay.status, 0) << replay.stderr_text;
-    Played cut = play(folder, "", "--replay game.brinrec --limit 5");
-    EXPECT_EQ(cut.status, 2);
-    EXPECT_EQ(cut.stderr_text, "");
-}
-
-// The recording unpacked, changed and packed again, as a damaged program might write it.
-void repack(const std::string& path, const std::function<void(Bytes&)>& change) {
-    Bytes file = read(path);
-    uLongf size = file[10] | file[11] << 8 | file[12] << 16 | uLongf{file[13]} << 24;
-    Bytes body(size);
-    ASSERT_EQ(uncompress(body.data(), &size, file.data() + 14, static_cast<uLong>(file.size() - 14)), Z_OK);
-    change(body);
-    for (int i = 0; i < 4; ++i) file[10 + i] = static_cast<unsigned char>(body.size() >> (8 * i));
-    uLongf packed = compressBound(static_cast<uLong>(body.size()));
-    file.resize(14 + packed);
-    ASSERT_EQ(compress(file.data() + 14, &packed, body.data(), static_cast<uLong>(body.size())), Z_OK);
-    file.resize(14 + packed);
-    write(path, file);
-}
-
-// The first mouse record, (600, 440) with no button, moved to (100, 440).
-void pointer_at_100(Bytes& body) {
-    const Bytes from = {7, 0xB0, 0x09, 0xF0, 0x06, 0};
-    auto at = std::search(body.begin(), body.end(), from.begin(), from.end());
-    ASSERT_NE(at, body.end());
-    at[1] = 0xC8;
-    at[2] = 0x01;
-}
-
-struct Bad {
-    const char* name;
-    std::function<void(const std::string& folder)> spoil;
-    const char* said;
-};
-
-TEST(Recording, BadOrForeignRecordingsAreRefusedAndTheFirstDifferenceIsNamed) {
-    std::string folder = recorded_game();
-    Bytes good = read(folder + "game.brinrec");
-    std::string recording = folder + "game.brinrec";
-    const Bad cases[] = {
-        {"not one",
-         [&](const std::string&) {
-             write(recording, Bytes{'h', 'e', 'l', 'l', 'o'});
-         },
-         "is not a brin recording"},
-        {"flipped",
-         [&](const std::string&) {
-             Bytes b = good;
-             for (std::size_t i = b.size() / 2; i < b.size() / 2 + 4; ++i) b[i] ^= 0x5A;
-             write(recording, b);
-         },
-         "is damaged at byte "},
-        {"cut", [&](const std::string&) { write(recording, Bytes(good.begin(), good.begin() + good.size() / 2)); },
-         "ends early, at "},
-        {"another picture", [&](const std::string& f) { write(f + "1.pcx", level_picture(2)); },
-         "was made with another 1.pcx"},
-        // Another start time seeds another shuffle, which sounds other tones.
-        {"another start", [&](const std::string&) { repack(recording, [](Bytes& body) { body[5] ^= 1; }); },
-         "the speaker changed to "},
-        {"the pointer elsewhere", [&](const std::string&) { repack(recording, pointer_at_100); }, "the frame differs"},
-    };
-    for (const Bad& c : cases) {
-        write(recording, good);
-        write(folder + "1.pcx", level_picture(1));
-        c.spoil(folder);
-        Played replay = play(folder, "", "--replay game.brinrec");
-        EXPECT_EQ(replay.status, 1) << c.name;
-        EXPECT_EQ(replay.stderr_text.rfind("brin-sim: game.brinrec: ", 0), 0u) << c.name << ": " << replay.stderr_text;
-        EXPECT_NE(replay.stderr_text.find(c.said), std::string::npos) << c.name << ": " << replay.stderr_text;
-        EXPECT_EQ(std::count(replay.stderr_text.begin(), replay.stderr_text.end(), '\n'), 1) << c.name;
-    }
-}
-
 namespace format = platform::recording::format;
 
 // A recording's header and records, to be changed and written again.
@@ -177,6 +95,105 @@ void first_poll_only(Contents& c) {
     c.records.push_back({format::kEnd});
 }
 
+// Games recorded by earlier versions, in the first format (no table read again at a save) and
+// the second (a game with saves, and no table at its start), still replay; and a replay cut
+// short by the viewer's limit ends as any run at its limit, with no difference said.
+TEST(Recording, TheEarlierFormatsStillReplayAndALimitIsNoDifference) {
+    for (const char* name : {"format1.brinrec", "format2.brinrec"}) {
+        std::string folder = game_folder();
+        write(folder + "game.brinrec", read(test::fixture(std::string("recordings/") + name)));
+        Played replay = play(folder, "", "--replay game.brinrec");
+        EXPECT_EQ(replay.status, 0) << name << ": " << replay.stderr_text;
+        Played cut = play(folder, "", "--replay game.brinrec --limit 5");
+        EXPECT_EQ(cut.status, 2) << name;
+        EXPECT_EQ(cut.stderr_text, "") << name;
+    }
+}
+
+// The recording read, changed record by record and written again, as a damaged program might.
+std::function<void(const std::string&)> changed(const std::string& path, const std::function<void(Contents&)>& change) {
+    return [=](const std::string&) {
+        Contents c = contents_of(read(path));
+        change(c);
+        write(path, file_of(c));
+    };
+}
+
+// A byte of a block's packed part near `near`: not of a block's length or CRC-32.
+std::size_t inside_a_block(const Bytes& file, std::size_t near) {
+    for (std::size_t at = format::kPrefix; at + 8 <= file.size();) {
+        std::size_t n = file[at] | file[at + 1] << 8 | file[at + 2] << 16 | std::size_t{file[at + 3]} << 24;
+        if (near < at + 8 + n) return std::max(near, at + 8);
+        at += 8 + n;
+    }
+    return near;
+}
+
+struct Bad {
+    const char* name;
+    std::function<void(const std::string& folder)> spoil;
+    int status;
+    const char* said;
+};
+
+// A file cut short (the first half of one, as a crash leaves it) is replayed to its last whole
+// record; one damaged in its middle is refused, naming the damaged block.
+TEST(Recording, BadOrForeignRecordingsAreRefusedAndTheFirstDifferenceIsNamed) {
+    std::string folder = recorded_game();
+    Bytes good = read(folder + "game.brinrec");
+    std::string recording = folder + "game.brinrec";
+    const std::size_t middle = good.size() / 2, flipped = inside_a_block(good, middle);
+    const Bad cases[] = {
+        {"not one",
+         [&](const std::string&) {
+             write(recording, Bytes{'h', 'e', 'l', 'l', 'o'});
+         },
+         1, "is not a brin recording"},
+        {"flipped",
+         [&](const std::string&) {
+             Bytes b = good;
+             b[flipped] ^= 0x5A;
+             write(recording, b);
+         },
+         1, "is damaged at byte "},
+        {"cut", [&](const std::string&) { write(recording, Bytes(good.begin(), good.begin() + middle)); },
+         platform::recording::kEndsEarly, "ends early, at "},
+        {"another picture", [&](const std::string& f) { write(f + "1.pcx", level_picture(2)); }, 1,
+         "was made with another 1.pcx"},
+        // Another start time seeds another shuffle, which sounds other tones.
+        {"another start",
+         changed(recording, [](Contents& c) { c.head.start = format::tv_of(format::us_of(c.head.start) ^ 256); }), 1,
+         "the speaker changed to "},
+        {"the pointer elsewhere", changed(recording, [](Contents& c) { first(c, format::kMouse)->value[0] = 100; }), 1,
+         "the frame differs"},
+    };
+    for (const Bad& c : cases) {
+        write(recording, good);
+        write(folder + "1.pcx", level_picture(1));
+        c.spoil(folder);
+        Played replay = play(folder, "", "--replay game.brinrec");
+        EXPECT_EQ(replay.status, c.status) << c.name;
+        EXPECT_EQ(replay.stderr_text.rfind("brin-sim: game.brinrec: ", 0), 0u) << c.name << ": " << replay.stderr_text;
+        EXPECT_NE(replay.stderr_text.find(c.said), std::string::npos) << c.name << ": " << replay.stderr_text;
+        EXPECT_EQ(std::count(replay.stderr_text.begin(), replay.stderr_text.end(), '\n'), 1) << c.name;
+    }
+    // The damage is named where its block begins, a few seconds of the game before it.
+    write(recording, good);
+    cases[1].spoil(folder);
+    std::string said = play(folder, "", "--replay game.brinrec").stderr_text;
+    std::size_t at = std::stoul(said.substr(said.find("byte ") + 5));
+    EXPECT_LE(at, flipped) << said;
+    EXPECT_GT(at + 4096, flipped) << said;
+}
+
+// A data file of that name, as the recording's first record.
+void named_as_data(Contents& c, const char* name) {
+    static std::string kept;
+    kept = name;
+    c.records.insert(c.records.begin(),
+                     {format::kDataFile, {kept.size(), 1, 58, 0}, reinterpret_cast<const std::uint8_t*>(kept.data())});
+}
+
 struct Hostile {
     const char* name;
     std::function<void(Contents&)> change;
@@ -190,16 +207,8 @@ TEST(Recording, HostileRecordingsAreRefusedAtOnceAndTheLongestIsReplayed) {
     std::string folder = recorded_game();
     Bytes good = read(folder + "game.brinrec");
     const Hostile cases[] = {
-        {"the table as a data file",
-         [](Contents& c) {
-             c.head.files.push_back({"max.pun", true, 58, 0});
-         },
-         1, "is damaged at byte "},
-        {"another file as a data file",
-         [](Contents& c) {
-             c.head.files.push_back({"notes.txt", true, 5, 0});
-         },
-         1, "is damaged at byte "},
+        {"the table as a data file", [](Contents& c) { named_as_data(c, "max.pun"); }, 1, "is damaged at byte "},
+        {"another file as a data file", [](Contents& c) { named_as_data(c, "notes.txt"); }, 1, "is damaged at byte "},
         {"the mouse at the least number",
          [](Contents& c) { first(c, format::kMouse)->value[0] = static_cast<std::uint64_t>(INT64_MIN); }, 1,
          "is damaged at byte "},
@@ -236,6 +245,44 @@ TEST(Recording, HostileRecordingsAreRefusedAtOnceAndTheLongestIsReplayed) {
     }
 }
 
+// A game longer than a recording may hold is recorded up to that bound, which the program
+// says at its end; the recording ends there cleanly and replays whole.
+TEST(Recording, AGameLongerThanARecordingHoldsIsRecordedToTheBoundAndSaysSo) {
+    std::string folder = game_folder();
+    Played run = play(folder, at(1500, "end"), "--record game.brinrec");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(std::regex_match(run.stderr_text,
+                                 std::regex("brin-sim: the recording stopped at [0-9]+:[0-9]{2}: it was too long\n")))
+        << run.stderr_text;
+    Played replay = play(folder, "", "--replay game.brinrec");
+    EXPECT_EQ(replay.status, 0) << replay.stderr_text;
+}
+
+// A game killed while it is recorded leaves the recording that was there whole, and its own
+// beside it, written as far as the last few seconds, which replays as far as it goes.
+TEST(Recording, AKilledGameLeavesItsRecordingBesideTheOneBefore) {
+    std::string folder = recorded_game();
+    Bytes before = read(folder + "game.brinrec");
+    Launch killed{
+        folder,
+        "killed",
+        at(3600, "end"),
+        "--record game.brinrec",
+        "",
+        "(until [ \"$(cat game.brinrec.* 2>/dev/null | wc -c)\" -gt 4000 ]; do sleep 0.05; done; kill -9 $$) & true"};
+    EXPECT_EQ(play_together({killed})[0].status, 128 + 9);
+    EXPECT_EQ(read(folder + "game.brinrec"), before);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("game.brinrec.", 0) == 0) left.push_back(entry.path().filename());
+    ASSERT_EQ(left.size(), 1u);
+    Played replay = play(folder, "", "--replay " + left[0]);
+    EXPECT_EQ(replay.status, platform::recording::kEndsEarly) << replay.stderr_text;
+    EXPECT_TRUE(
+        std::regex_match(replay.stderr_text, std::regex("brin-sim: game.brinrec.*: ends early, at [0-9.]+ s\n")))
+        << replay.stderr_text;
+}
+
 // A recording naming the player's table among its data files, with a table of its own: a
 // replay that linked the player's table in would write this one over it.
 TEST(Recording, AReplayNeverTouchesThePlayersTable) {
@@ -243,10 +290,15 @@ TEST(Recording, AReplayNeverTouchesThePlayersTable) {
     Contents c = contents_of(read(folder + "game.brinrec"));
     Bytes mine = table();
     auto crc = static_cast<std::uint32_t>(crc32(0, mine.data(), static_cast<uInt>(mine.size())));
-    c.head.files.push_back({"max.pun", true, static_cast<std::uint32_t>(mine.size()), crc});
-    c.head.table[0] = 0x0F;  // 9,999 points for EVIL!
-    c.head.table[1] = 0x27;
-    std::copy_n("EVIL!", 5, c.head.table.begin() + 10);
+    static const std::string kName = "max.pun";
+    static Bytes evil = mine;
+    evil[0] = 0x0F;  // 9,999 points for EVIL!
+    evil[1] = 0x27;
+    std::copy_n("EVIL!", 5, evil.begin() + 10);
+    first(c, format::kTableAtStart)->bytes = evil.data();
+    c.records.insert(
+        c.records.begin(),
+        {format::kDataFile, {kName.size(), 1, mine.size(), crc}, reinterpret_cast<const std::uint8_t*>(kName.data())});
     write(folder + "game.brinrec", file_of(c));
     Played replay = play(folder, "", "--replay game.brinrec");
     EXPECT_EQ(read(folder + "max.pun"), mine) << replay.stderr_text;
@@ -257,12 +309,10 @@ TEST(Recording, AReplayNeverTouchesThePlayersTable) {
 TEST(Recording, ARecordingsTextIsPrintedEscaped) {
     const std::string hostile = "\x1b]0;owned\x07\x1b[31mYOUR FILES ARE GONE";
     std::string folder = recorded_game();
-    repack(folder + "game.brinrec", [&](Bytes& body) {
-        body.erase(body.begin() + 1, body.begin() + 1 + body[0]);
-        body.insert(body.begin() + 1, hostile.begin(), hostile.end());
-        body[0] = static_cast<unsigned char>(hostile.size());
-        pointer_at_100(body);
-    });
+    changed(folder + "game.brinrec", [&](Contents& c) {
+        c.head.program = hostile;
+        first(c, format::kMouse)->value[0] = 100;
+    })(folder);
     Played replay = play(folder, "", "--replay game.brinrec");
     EXPECT_EQ(replay.status, 1);
     EXPECT_NE(replay.stderr_text.find("(recorded by brin \\x1b]0;owned\\x07\\x1b[31mYOUR FILES ARE GONE)\n"),

@@ -89,10 +89,17 @@ echo "[$SECONDS s] brin-sim's game replayed in the window"
 python3 - "$work/sim.brinrec" "$work/moved.brinrec" <<'PY'
 import sys, zlib
 file = open(sys.argv[1], "rb").read()
-body = zlib.decompress(file[14:])
+packed, at = b"", 14
+while at < len(file):  # blocks: length, CRC-32, their part of one zlib stream
+    n = int.from_bytes(file[at:at + 4], "little")
+    packed += file[at + 8:at + 8 + n]
+    at += 8 + n
+body = zlib.decompress(packed)
 at = body.index(bytes([7, 0xB0, 0x09, 0xF0, 0x06, 0]))
 body = body[:at + 1] + bytes([0xC8, 0x01]) + body[at + 3:]
-open(sys.argv[2], "wb").write(file[:14] + zlib.compress(body))
+packed = zlib.compress(body)
+block = len(packed).to_bytes(4, "little") + zlib.crc32(packed).to_bytes(4, "little") + packed
+open(sys.argv[2], "wb").write(file[:14] + block)
 PY
 start_brin --replay "$work/moved.brinrec"
 wait_brin 120

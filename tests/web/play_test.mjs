@@ -264,15 +264,21 @@ const cases = {
       const flipped = Buffer.from(recorded);
       for (let i = flipped.length >> 1; i < (flipped.length >> 1) + 4; ++i) flipped[i] ^= 0x5a;
       writeFileSync(join(dir, 'flipped.brinrec'), flipped);
-      // Begun 7 s later, the game deals another shuffle: the replay differs at the level.
-      const contents = inflateSync(recorded.subarray(kPrefix));
+      // Begun 7 s later, the game deals another shuffle: the replay differs at the level. The
+      // page packs a game as one block: its length, its CRC-32, then the stream.
+      const block = (packed) => {
+        const head = Buffer.alloc(8);
+        head.writeUInt32LE(packed.length, 0);
+        head.writeUInt32LE(crc32(packed), 4);
+        return Buffer.concat([head, packed]);
+      };
+      const contents = inflateSync(recorded.subarray(kPrefix + 8));
       const startAt = 1 + contents[0];  // after the program's version
       contents.writeBigUInt64LE(contents.readBigUInt64LE(startAt) + 7000000n, startAt);
-      writeFileSync(join(dir, 'later.brinrec'), Buffer.concat([recorded.subarray(0, kPrefix), deflateSync(contents)]));
-      // A stream that unpacks to 64 MiB, far past the 4 KiB it declares, and a file longer
+      writeFileSync(join(dir, 'later.brinrec'), Buffer.concat([recorded.subarray(0, kPrefix), block(deflateSync(contents))]));
+      // A block that unpacks to 64 MiB, past the 16 MiB any recording holds, and a file longer
       // than any recording (sparse: it takes no room).
-      const bomb = Buffer.concat([recorded.subarray(0, kPrefix), deflateSync(Buffer.alloc(64 << 20), { level: 9 })]);
-      bomb.writeUInt32LE(4096, 10);
+      const bomb = Buffer.concat([recorded.subarray(0, kPrefix), block(deflateSync(Buffer.alloc(64 << 20), { level: 9 }))]);
       writeFileSync(join(dir, 'bomb.brinrec'), bomb);
       writeFileSync(join(dir, 'huge.brinrec'), recorded);
       truncateSync(join(dir, 'huge.brinrec'), 3 * 2 ** 30);
