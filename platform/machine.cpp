@@ -353,8 +353,14 @@ void data_file(const char* path, std::FILE* f) {
     if (recording::on) recording::data_file(path, f);
 }
 
-void data_read_again(const char* path, store::Bytes& bytes, bool& found) {
-    if (recording::on) recording::data_read_again(path, bytes, found);
+bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found) {
+    return recording::on ? recording::data_read_again(path, read, bytes, found) : read;
+}
+
+bool data_may_write(const char* path) { return !recording::on || recording::data_may_write(path); }
+
+bool data_written(const char* path, bool written) {
+    return recording::on ? recording::data_written(path, written) : written;
 }
 
 }  // namespace platform

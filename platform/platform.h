@@ -69,9 +69,14 @@ std::time_t time(std::time_t* t);
 // A data file was opened for reading (nullptr: it could not be), at its start: a
 // recording notes what the game read. It leaves the file at its start.
 void data_file(const char* path, std::FILE* f);
-// A save read the file again (found false: there was none): a recording notes the bytes,
-// a replay puts the recorded ones in their place.
-void data_read_again(const char* path, store::Bytes& bytes, bool& found);
+// What a save of the file got from the world: whether it could read the file again (`read`;
+// `found` false: there was none, and the bytes), then whether it could write it. A recording
+// notes the answers, a replay gives the recorded ones in their place. data_read_again is
+// false when the save fails there; data_may_write false when it must not write (a replay of
+// a save that could not); data_written gives `written` back.
+bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found);
+bool data_may_write(const char* path);
+bool data_written(const char* path, bool written);
 
 // Byte I/O ports; only the speaker's 0x42, 0x43 and 0x61 do anything.
 unsigned char inb(unsigned short port);

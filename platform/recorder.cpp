@@ -200,10 +200,17 @@ void data_file(const char* path, std::FILE* f) {
          reinterpret_cast<const std::uint8_t*>(name.data())});
 }
 
-void data_read_again(const store::Bytes& bytes, bool found) {
+bool data_read_again(bool read, const store::Bytes& bytes, bool found) {
+    if (!read) {
+        put({kSaved, {kNotRead}});
+        return false;
+    }
     std::size_t size = std::min(bytes.size(), kMaxReadAgain);
     put({kReadAgain, {found ? 1u : 0u, size}, bytes.data()});
+    return true;
 }
+
+void data_written(bool written) { put({kSaved, {written ? kWritten : kNotWritten}}); }
 
 }  // namespace recorder
 }  // namespace platform::recording

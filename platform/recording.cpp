@@ -58,12 +58,21 @@ void data_file(const char* path, std::FILE* f) {
     if (recorder::active()) recorder::data_file(path, f);
 }
 
-void data_read_again(const char* path, store::Bytes& bytes, bool& found) {
-    if (std::strcmp(path, kTable) != 0) return;
-    if (recorder::active())
-        recorder::data_read_again(bytes, found);
-    else if (replayer::active())
-        replayer::data_read_again(bytes, found);
+// Only the table's saves: the settings are the player's, never the game's.
+bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found) {
+    if (std::strcmp(path, kTable) != 0) return read;
+    if (recorder::active()) return recorder::data_read_again(read, bytes, found);
+    if (replayer::active()) return replayer::data_read_again(read, bytes, found);
+    return read;
+}
+
+bool data_may_write(const char* path) {
+    return std::strcmp(path, kTable) != 0 || !replayer::active() || replayer::data_may_write();
+}
+
+bool data_written(const char* path, bool written) {
+    if (std::strcmp(path, kTable) == 0 && recorder::active()) recorder::data_written(written);
+    return written;
 }
 
 }  // namespace platform::recording

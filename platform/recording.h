@@ -107,9 +107,11 @@ bool mouse_opened(bool (*open)());
 void speaker(int divisor);
 void frame_shown();
 void data_file(const char* path, std::FILE* f);
-// A save read `path` again: a recording notes what it found, a replay puts in its place
-// what the recorded game found.
-void data_read_again(const char* path, store::Bytes& bytes, bool& found);
+// A save's answers from the world, as platform.h's data_read_again, data_may_write and
+// data_written: a recording notes them, a replay gives the recorded ones.
+bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found);
+bool data_may_write(const char* path);
+bool data_written(const char* path, bool written);
 std::int64_t replayed_us();
 
 }  // namespace platform::recording

@@ -48,6 +48,7 @@ constexpr Layout kLayouts[] = {
     {"the table read again at a save", {Field::byte, Field::bytes}, {1, kMaxReadAgain}, 2},
     {"a data file", {Field::bytes, Field::byte, Field::le32, Field::le32}, {255, 1, kAny, kAny}, 3},
     {"the table", {Field::byte, Field::bytes}, {1, kMaxTable}, 3},
+    {"the save's end", {Field::byte}, {kNotWritten}, 3},
 };
 
 const Layout* layout_of(std::uint8_t tag, std::uint16_t format) {

@@ -37,7 +37,11 @@ enum Tag : std::uint8_t {
     kReadAgain,     // from format 2 on
     kDataFile,      // from format 3 on, where format 2 has the header's list
     kTableAtStart,  // from format 3 on, where format 2 has the header's table
+    kSaved,         // from format 3 on
 };
+
+// What came of a save, as a kSaved record has it.
+enum Saved : std::uint8_t { kNotRead, kWritten, kNotWritten };
 
 inline bool is_poll(std::uint8_t tag) { return tag >= kPoll && tag < kPoll + 4; }
 

@@ -22,7 +22,8 @@ bool opened(bool (*open)(), format::Tag tag);
 void speaker(int divisor);
 void frame_shown();
 void data_file(const char* path, std::FILE* f);
-void data_read_again(const store::Bytes& bytes, bool found);
+bool data_read_again(bool read, const store::Bytes& bytes, bool found);
+void data_written(bool written);
 
 }  // namespace platform::recording::recorder
 
@@ -34,6 +35,7 @@ void after_poll(std::deque<std::uint8_t>& keys, int& mouse_x, int& mouse_y, int&
 timeval reading();
 bool opened(bool (*open)(), format::Tag tag, const char* what);
 void speaker(int divisor);
-void data_read_again(store::Bytes& bytes, bool& found);
+bool data_read_again(bool read, store::Bytes& bytes, bool& found);
+bool data_may_write();
 
 }  // namespace platform::recording::replayer

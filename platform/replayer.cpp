@@ -233,13 +233,21 @@ void speaker(int divisor) {
     ++p.tones;
 }
 
-void data_read_again(store::Bytes& bytes, bool& found) {
-    if (p.r.format < 2) return;  // an older recording: the replay's own table answers
+// A recorded save that could not read the table fails here too, whatever this one could do.
+bool data_read_again(bool read, store::Bytes& bytes, bool& found) {
+    if (p.r.format < 2) return read;  // an older recording: the replay's own table answers
+    if (p.r.format >= 3 && p.repeats_left == 0 && here() < p.r.body.size() && p.r.body[p.at] == kSaved)
+        return take(kSaved, "the game's save read the table").value[0] != kNotRead;
+    if (!read) differs("the game's save could not read the table where the recording has " + recorded_here());
     Record r = take(kReadAgain, "the game read the table again at a save");
     found = r.value[0] != 0;
     bytes.clear();
     if (r.value[1] > 0) bytes.assign(r.bytes, r.bytes + r.value[1]);  // the stream was checked whole
+    return true;
 }
+
+// Before format 3 a save's write is not recorded: it writes as it can.
+bool data_may_write() { return p.r.format < 3 || take(kSaved, "the game's save wrote the table").value[0] == kWritten; }
 
 }  // namespace replayer
 }  // namespace platform::recording

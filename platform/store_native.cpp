@@ -266,24 +266,34 @@ bool write_file(const std::string& path, int old, const Bytes& bytes, bool share
     return w == Written::yes;
 }
 
+// A save that could not read the file: a recording notes it. Why is left in errno.
+bool unread(const std::string& name) {
+    int error = errno;
+    Bytes none;
+    bool found = false;
+    bool read = platform::data_read_again(name.c_str(), false, none, found);
+    errno = error;
+    return read;
+}
+
 }  // namespace
 
 bool replace(const std::string& name, Merge merge, bool shared) {
     std::string path = where_to_write(name, shared);
-    if (path.empty()) return false;
+    if (path.empty()) return unread(name);
     Descriptor lock(shared ? open_lock(path) : -1);
-    if (lock.fd >= 0 && !take_lock(lock.fd)) return false;
+    if (lock.fd >= 0 && !take_lock(lock.fd)) return unread(name);
     bool itself = shared && lock.fd < 0;
     Descriptor old(itself ? lock_the_file_itself(path) : open_file(path));
-    if (old.fd < 0 && (errno != ENOENT || itself)) return false;
+    if (old.fd < 0 && (errno != ENOENT || itself)) return unread(name);
     Bytes on_disk, out;
-    if (old.fd >= 0 && !read_back(old.fd, on_disk)) return false;
+    if (old.fd >= 0 && !read_back(old.fd, on_disk)) return unread(name);
     Bytes seen = on_disk;  // a replay sees what the recorded game saw; the disk's bytes stay for the write
     bool found = old.fd >= 0;
-    platform::data_read_again(name.c_str(), seen, found);
-    if (!merge(seen, found, out)) return false;
+    if (!platform::data_read_again(name.c_str(), true, seen, found) || !merge(seen, found, out)) return false;
+    if (!platform::data_may_write(name.c_str())) return false;
     remove_leftovers(path);
-    return write_file(path, old.fd, out, shared);
+    return platform::data_written(name.c_str(), write_file(path, old.fd, out, shared));
 }
 
 namespace {

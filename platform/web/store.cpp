@@ -22,13 +22,13 @@ namespace {
 
 constexpr int kLargest = 65536;  // what is read back of a file at a save
 
-// A replay's save merges what the recorded save read and keeps nothing: the player's files
-// are not the replay's.
+// A replay's save merges what the recorded save read, fails where it failed, and keeps
+// nothing: the player's files are not the replay's.
 bool replayed_save(const std::string& path, Merge merge) {
     Bytes read_again, out;
     bool found = false;
-    platform::data_read_again(path.c_str(), read_again, found);
-    return merge(read_again, found, out);
+    return platform::data_read_again(path.c_str(), true, read_again, found) && merge(read_again, found, out) &&
+           platform::data_may_write(path.c_str());
 }
 
 }  // namespace
@@ -38,14 +38,14 @@ bool replace(const std::string& path, Merge merge, bool) {
     if (machine::replaying()) return replayed_save(path, merge);
     Bytes on_disk(kLargest);
     int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
-    if (size < -1) return false;
     on_disk.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
     bool found = size >= 0;
-    platform::data_read_again(path.c_str(), on_disk, found);
     Bytes out;
-    bool merged = merge(on_disk, found, out);
+    // Storage that can't be had fails the save before it read anything.
+    bool merged = platform::data_read_again(path.c_str(), size >= -1, on_disk, found) && merge(on_disk, found, out);
+    if (size < -1) return false;
     bool kept = page_store_finish(path.c_str(), out.data(), merged ? static_cast<int>(out.size()) : -1);
-    return merged && kept;
+    return merged && platform::data_written(path.c_str(), kept);
 }
 
 }  // namespace platform::store

@@ -5,6 +5,7 @@
 //
 //   open | write | fsync | rename          that call fails (write: half the bytes go
 //                                          out, then the disk is full)
+//   read                                   reading the table back at a save fails
 //   open-denied                            the folder takes no new file (EACCES)
 //   full                                   the disk is full: no new file (ENOSPC), and a
 //                                          write that would lengthen the file itself puts
@@ -16,8 +17,8 @@
 //   another-game-saved                     max.pun.other replaces max.pun as the save
 //                                          takes its lock, as another game's save would
 //
-// Apart from that last one and those on the file itself, only the new file (max.pun.new
-// followed by what makes its name unique) and its descriptor are touched; every other call
+// Apart from that last one and those on the file itself, only the new file (max.pun.new or
+// .growing, followed by what makes its name unique) and its descriptor are touched; every other call
 // goes straight on to the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -48,6 +49,14 @@ std::string between_commas(const std::string& word) { return std::string(",").ap
 
 // Never destroyed: the program's own exit handlers still save files after the shim's
 // statics would be gone.
+// The names are looked for between commas, built up in place: GCC's -O2 takes a "," + name
+// for a copy that may overlap itself.
+std::string between_commas(const std::string& names) {
+    std::string text = ",";
+    text.append(names).push_back(',');
+    return text;
+}
+
 bool fault_is(const char* name) {
     static const std::string& faults = *new std::string(between_commas(environment("BRIN_FAULT", "")));
     return faults.find(between_commas(name)) != std::string::npos;
@@ -72,9 +81,12 @@ int fail(int error) {
     return -1;
 }
 
+// Written at once (".new") or as it grows (".growing").
 bool is_new_file(const char* path) {
-    std::string prefix = file_name() + ".new";
-    return std::strncmp(base_name(path), prefix.c_str(), prefix.size()) == 0;
+    std::string prefix = file_name() + ".";
+    const char* base = base_name(path);
+    return std::strncmp(base, prefix.c_str(), prefix.size()) == 0 &&
+           (std::strncmp(base + prefix.size(), "new", 3) == 0 || std::strncmp(base + prefix.size(), "growing", 7) == 0);
 }
 
 // The C library's own function of that name.
@@ -185,6 +197,15 @@ int close(int fd) {
     kill_if("kill-after-close");
     return result;
 }
+
+// A save reads the file back with pread (the game's own reading at its start is left alone).
+ssize_t pread(int fd, void* bytes, size_t count, off_t at) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    if (fd >= 0 && fd == file_itself_fd && fault_is("read")) return fail(EIO);
+    return real(fd, bytes, count, at);
+}
+
+ssize_t pread64(int fd, void* bytes, size_t count, off_t at) __attribute__((alias("pread")));
 
 int rename(const char* from, const char* to) {
     static const auto real = next<int (*)(const char*, const char*)>("rename");

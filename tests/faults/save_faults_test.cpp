@@ -3,8 +3,13 @@
 // process is killed between two of them. Afterwards max.pun is the old file or the new one,
 // byte for byte, and a failed save was shown to the player. The faults come from a shim
 // preloaded into brin-sim; the game itself is the one the players get.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,6 +142,37 @@ TEST_F(SaveFaults, ARecordingOnAFullDiskKeepsTheOldOneAndSaysSo) {
     EXPECT_EQ(read(folder + "max.pun"), new_table);
 }
 
+// The lock beside the table, held as another game's save holds it, for as long as it lives.
+struct HeldLock {
+    int fd;
+    explicit HeldLock(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644)) {
+        EXPECT_EQ(::flock(fd, LOCK_EX), 0);
+    }
+    ~HeldLock() { ::close(fd); }
+};
+
+// A save that failed, recorded, replays as it failed: the replay's save fails at the same
+// step and writes nothing, and the replay matches the recording. The table is locked by
+// another game (the save gives up after some seconds), can't be read, or can't be replaced:
+// the rename fails, or the disk is full.
+TEST_F(SaveFaults, AFailedSaveReplaysAsItFailed) {
+    for (const char* fault : {"locked", "read", "rename", "write"}) {
+        bool locked = std::string(fault) == "locked";
+        Played recorded;
+        {
+            std::optional<HeldLock> lock;
+            if (locked) lock.emplace(folder + "max.pun.lock");
+            recorded = save_with(locked ? "" : fault, "--record game.brinrec");
+        }
+        ASSERT_EQ(recorded.status, 0) << fault << ": " << recorded.stderr_text;
+        EXPECT_TRUE(save_error_shown(shot(recorded, "saved"))) << fault;
+        EXPECT_EQ(read(folder + "max.pun"), old_table) << fault;
+        Played replay = play(folder, "", "--replay game.brinrec");
+        EXPECT_EQ(replay.status, 0) << fault << ": " << replay.stderr_text;
+        EXPECT_EQ(read(replay.out + "max.pun"), old_table) << fault;
+    }
+}
+
 TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
     Played run = save_with(GetParam().name);
     Bytes after = read(folder + "max.pun");
@@ -164,7 +200,8 @@ TEST_P(SaveFaults, MaxPunIsTheOldFileOrTheNewOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, SaveFaults,
-                         ::testing::Values(Fault{"open", Ends::failed}, Fault{"open-denied", Ends::saved_in_place},
+                         ::testing::Values(Fault{"open", Ends::failed}, Fault{"read", Ends::failed},
+                                           Fault{"open-denied", Ends::saved_in_place},
                                            Fault{"full", Ends::saved_in_place}, Fault{"write", Ends::failed},
                                            Fault{"fsync", Ends::failed}, Fault{"rename", Ends::failed},
                                            Fault{"kill-after-open", Ends::killed_before_rename},

@@ -30,6 +30,7 @@ TEST(RecordingFormat, EveryRecordReadsBackAsWritten) {
         {kReadAgain, {0, 0}},
         {kDataFile, {5, 1, 1234, 0xCAFEF00D}, reinterpret_cast<const std::uint8_t*>("2.pcx")},
         {kTableAtStart, {1, sizeof kTable}, kTable},
+        {kSaved, {kNotWritten}},
         {kEnd},
     };
     std::vector<std::uint8_t> bytes;
@@ -67,12 +68,13 @@ TEST(RecordingFormat, AValueNoRecordingHoldsIsDamageAtItsRecord) {
         {{kDataFile, {0, 2, 0, 0}}, 3},
         {{kTableAtStart, {0, kMaxTable + 1}, kLong.data()}, 3},
         {{kTableAtStart, {0, 0}}, 2},
+        {{kSaved, {kNotWritten + 1}}, 3},
         {{0}, 3},
-        {{kTableAtStart + 1}, 3},
+        {{kSaved + 1}, 3},
     };
     for (const auto& c : cases) {
         std::vector<std::uint8_t> bytes = {kKey, 'x'};
-        if (c.record.tag == 0 || c.record.tag > kTableAtStart)
+        if (c.record.tag == 0 || c.record.tag > kSaved)
             bytes.push_back(c.record.tag);
         else
             write(bytes, c.record);
