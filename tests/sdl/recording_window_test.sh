@@ -85,6 +85,14 @@ wait_brin 120
 cmp "$work/window.brinrec" "$work/state/brin/last.brinrec" || fail "a replay replaced the last game kept"
 echo "[$SECONDS s] brin-sim's game replayed in the window"
 
+# Its first half, as a crash leaves a file: the window plays it to its cut and says so.
+head -c $(($(stat -c %s "$work/sim.brinrec") / 2)) "$work/sim.brinrec" >"$work/cut.brinrec"
+start_brin --replay "$work/cut.brinrec"
+wait_brin 120
+[ "$status" -eq 3 ] || fail "the window's replay of a cut file ended with status $status: $(cat "$work/brin.err")"
+grep -q "cut.brinrec: ends early, at " "$work/brin.err" || fail "the window did not say where the file ends: $(cat "$work/brin.err")"
+echo "window: $(cat "$work/brin.err")"
+
 # The first mouse record, (600, 440), moved to (100, 440): the pointer shows elsewhere.
 python3 - "$work/sim.brinrec" "$work/moved.brinrec" <<'PY'
 import sys, zlib
