@@ -4,7 +4,9 @@
 #   window   CPU of brin over a minute of play in a virtual X display (title, a level, clicks
 #            and keys through XTest), and the size of the last.brinrec it keeps, per minute
 #   sim      brin-sim's CPU over whole scripted games, without and with --record, and the
-#            recordings' size per minute of virtual play
+#            recordings' size per minute of virtual play, old and new: games that time out,
+#            click, type, press a key every 2 s from the title through a whole game and
+#            beyond (keys2s), and hold a key down as key repeat does, a press every 33 ms (held)
 #   bench/recording.sh [--samples N] OLD_BRIN NEW_BRIN OLD_BRIN_SIM NEW_BRIN_SIM
 # Samples alternate between the binaries so that the machine's load falls on all alike;
 # medians over the samples (sizes: the median over the games).
@@ -43,6 +45,14 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
   echo "90 key 28"; echo "92 key 45"; echo "300 end"
 } >"$work/keys.txt"
 echo "400 end" >"$work/timeout.txt"
+{
+  for t in $(seq 0 2 598); do echo "$t key 77"; done
+  echo "600 end"
+} >"$work/keys2s.txt"
+{
+  awk 'BEGIN { for (t = 20; t < 140; t += 0.033) printf "%.3f key 77\n", t }'
+  echo "140 end"
+} >"$work/held.txt"
 
 sim_cpu() {  # BIN SCRIPT [ARGS...]: seconds of CPU
   local bin=$1 script=$2
@@ -51,16 +61,20 @@ sim_cpu() {  # BIN SCRIPT [ARGS...]: seconds of CPU
   (cd "$work/s" && /usr/bin/time -f '%U %S' -o "$work/time" "$bin" --script "$script" --out "$work/s/out" --limit 1200 "$@" >/dev/null)
   awk '{ print $1 + $2 }' "$work/time"
 }
+games="timeout clicks keys keys2s held"
 for _ in $(seq "$samples"); do
-  for game in timeout clicks keys; do
+  for game in $games; do
     echo "sim_cpu_s old $game $(sim_cpu "$old_sim" "$work/$game.txt")" >>"$results"
     echo "sim_cpu_s new $game $(sim_cpu "$new_sim" "$work/$game.txt")" >>"$results"
-    echo "sim_cpu_s new+record $game $(sim_cpu "$new_sim" "$work/$game.txt" --record "$work/$game.brinrec")" >>"$results"
+    echo "sim_cpu_s old+record $game $(sim_cpu "$old_sim" "$work/$game.txt" --record "$work/$game.old.brinrec")" >>"$results"
+    echo "sim_cpu_s new+record $game $(sim_cpu "$new_sim" "$work/$game.txt" --record "$work/$game.new.brinrec")" >>"$results"
   done
 done
-for game in timeout clicks keys; do
+for game in $games; do
   minutes=$(awk 'END { print $1 / 60 }' "$work/$game.txt")
-  echo "sim_kb_per_min $game $(stat -c %s "$work/$game.brinrec" | awk -v m="$minutes" '{ print $1 / 1024 / m }')" >>"$results"
+  for who in old new; do
+    echo "sim_kb_per_min $who $game $(stat -c %s "$work/$game.$who.brinrec" | awk -v m="$minutes" '{ print $1 / 1024 / m }')" >>"$results"
+  done
 done
 
 # ---- the window ----
@@ -105,4 +119,6 @@ for key in $(awk '{ print $1 " " $2 " " ($4 == "" ? "" : $3) }' "$results" | sor
     printf '%-18s %-12s %-8s %s\n' "$what" "$who" "" "$(awk -v w="$what" -v b="$who" '$1 == w && $2 == b && NF == 3 { print $3 }' "$results" | median)"
   fi
 done
-echo "sim_kb_per_min median over the games: $(awk '$1 == "sim_kb_per_min" { print $3 }' "$results" | median)"
+for who in old new; do
+  echo "sim_kb_per_min $who, the most over the games: $(awk -v w=$who '$1 == "sim_kb_per_min" && $2 == w { print $4 }' "$results" | sort -n | tail -1)"
+done
