@@ -53,13 +53,13 @@ with open(f"{work}/sparse", "wb") as f:
     f.truncate(1 << 30)
 PY
 
-peak() {  # LABEL COMMAND...: the peak memory in MB, the wall time in seconds, the status
-  local label=$1
-  shift
-  local status=0
+peak() {  # FILE WHO KIND COMMAND...: the peak memory in MB, the wall time, the status, the first words
+  local file=$1 who=$2 kind=$3 status=0
+  shift 3
   /usr/bin/time -f '%M %e' -o "$work/time" "$@" >/dev/null 2>"$work/err" || status=$?
-  printf '%-10s %-26s %8.1f MB %8.2f s  status %s  %s\n' "$label" "$(basename "$2") ${3:-}" \
-    "$(awk '{ print $1 / 1024 }' "$work/time")" "$(awk '{ print $2 }' "$work/time")" "$status" "$(head -c 90 "$work/err" | head -1)"
+  printf '%-9s %-4s %-7s %8.1f MB %8.2f s  status %-3s %s\n' "$file" "$who" "$kind" \
+    "$(tail -1 "$work/time" | awk '{ print $1 / 1024 }')" "$(tail -1 "$work/time" | awk '{ print $2 }')" "$status" \
+    "$(head -1 "$work/err" | cut -c1-100)"
 }
 
 export SDL_AUDIODRIVER=dummy XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config
@@ -68,8 +68,8 @@ for file in small stored bomb2 bomb3 sparse zerotime; do
   for who in old new; do
     sim=$old_sim brin=$old
     [ $who = new ] && sim=$new_sim brin=$new
-    peak "$file/$who" "$sim" --replay "$work/$file"
+    peak $file $who brin-sim "$sim" --replay "$work/$file"
     # The window plays a valid recording at its pace: it is ended after a few seconds.
-    peak "$file/$who" timeout -s TERM 8 "$brin" --replay "$work/$file"
+    peak $file $who window timeout -s TERM 8 "$brin" --replay "$work/$file"
   done
 done

@@ -7,16 +7,20 @@
 #            recordings' size per minute of virtual play, old and new: games that time out,
 #            click, type, press a key every 2 s from the title through a whole game and
 #            beyond (keys2s), and hold a key down as key repeat does, a press every 33 ms (held)
-#   bench/recording.sh [--samples N] OLD_BRIN NEW_BRIN OLD_BRIN_SIM NEW_BRIN_SIM
+#   game     with --game-minutes N: a game in the window pressing a key (Right) every 2 s from
+#            its start for N minutes, then Escape: its recording's size per minute, the time
+#            from Escape to the program's end, and brin-sim's replay of it
+#   bench/recording.sh [--samples N] [--game-minutes N] OLD_BRIN NEW_BRIN OLD_BRIN_SIM NEW_BRIN_SIM
 # Samples alternate between the binaries so that the machine's load falls on all alike;
 # medians over the samples (sizes: the median over the games).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # A virtual display of its own for the window: the script runs again inside one.
 [ -n "${BRIN_XVFB:-}" ] || exec bash "$here/../tests/sdl/with_xvfb.sh" bash "$0" "$@"
-samples=3
+samples=3 game_minutes=0
 if [ "${1:-}" = --samples ]; then samples=$2; shift 2; fi
-[ $# -eq 4 ] || { echo "usage: bench/recording.sh [--samples N] OLD_BRIN NEW_BRIN OLD_BRIN_SIM NEW_BRIN_SIM" >&2; exit 2; }
+if [ "${1:-}" = --game-minutes ]; then game_minutes=$2; shift 2; fi
+[ $# -eq 4 ] || { echo "usage: bench/recording.sh [--samples N] [--game-minutes N] OLD_BRIN NEW_BRIN OLD_BRIN_SIM NEW_BRIN_SIM" >&2; exit 2; }
 old=$(readlink -f "$1") new=$(readlink -f "$2") old_sim=$(readlink -f "$3") new_sim=$(readlink -f "$4")
 
 work=$(mktemp -d)
@@ -107,6 +111,33 @@ if command -v xdotool >/dev/null; then
     window_run "$old" old
     window_run "$new" new
   done
+
+  window_game() {  # BIN LABEL: the game of --game-minutes
+    export XDG_STATE_HOME=$work/state
+    rm -rf "$work/w" "$XDG_STATE_HOME" && cp -r "$work/game" "$work/w"
+    (cd "$work/w" && exec "$1" >/dev/null 2>&1) &
+    local pid=$! window end escape
+    window=$(timeout 20 xdotool search --sync --onlyvisible --name '^brin$' | head -1)
+    end=$((SECONDS + game_minutes * 60))
+    while [ $SECONDS -lt $end ]; do
+      xdotool key --window "$window" Right
+      sleep 2
+    done
+    escape=$(date +%s%N)
+    xdotool key --window "$window" Escape
+    timeout 120 tail --pid=$pid -f /dev/null || kill -KILL $pid
+    echo "game_escape_to_exit_ms $2 $((($(date +%s%N) - escape) / 1000000))" >>"$results"
+    wait $pid || true
+    local file=$XDG_STATE_HOME/brin/last.brinrec replayed status=0
+    replayed=$(cd "$work/w" && "$new_sim" --replay "$file" 2>&1) || status=$?
+    echo "game_replay_status $2 $status" >>"$results"
+    echo "game_kb_per_min $2 $(stat -c %s "$file" | awk -v m="$game_minutes" '{ print $1 / 1024 / m }')" >>"$results"
+    echo "game_replay $2: $replayed" >&2
+  }
+  if [ "$game_minutes" -gt 0 ]; then
+    window_game "$old" old
+    window_game "$new" new
+  fi
 fi
 
 # ---- the figures ----
