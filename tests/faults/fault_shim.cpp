@@ -49,14 +49,6 @@ std::string between_commas(const std::string& word) { return std::string(",").ap
 
 // Never destroyed: the program's own exit handlers still save files after the shim's
 // statics would be gone.
-// The names are looked for between commas, built up in place: GCC's -O2 takes a "," + name
-// for a copy that may overlap itself.
-std::string between_commas(const std::string& names) {
-    std::string text = ",";
-    text.append(names).push_back(',');
-    return text;
-}
-
 bool fault_is(const char* name) {
     static const std::string& faults = *new std::string(between_commas(environment("BRIN_FAULT", "")));
     return faults.find(between_commas(name)) != std::string::npos;
