@@ -15,8 +15,8 @@ struct Closer {
 };
 using File = std::unique_ptr<std::FILE, Closer>;
 
-// Closes the file: true when all that was written to it went through without an error.
-bool close(File& f);
+// Each file is written whole through the store's writer (store.h): never half written,
+// never through a symbolic link.
 
 // `size` bytes as the whole of a file; false when it can't be written.
 bool write_file(const std::string& path, const unsigned char* data, std::size_t size);

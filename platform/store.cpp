@@ -6,9 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include "machine.h"
 
 namespace platform::store {
@@ -32,11 +29,6 @@ bool read_data(const std::string& path, Bytes& bytes, std::size_t limit) {
     bool ok = std::ferror(f) == 0;
     std::fclose(f);
     return ok;
-}
-
-std::string why_not_written(int error) {
-    if (error == ELOOP) return "it is a symbolic link, and brin writes no file through one";
-    return std::strerror(error);
 }
 
 }  // namespace platform::store

@@ -26,29 +26,36 @@ bool read_data(const std::string& path, Bytes& bytes, std::size_t limit);
 // read at a save pass.
 using Merge = bool (*)(const Bytes& on_disk, bool found, Bytes& out);
 
-// Every file below is written the same way: the new bytes go to a file of their own beside
-// the old one, reach the disk, and take its name with its mode, owner and group, so the file
-// is the old one or the new one at every moment. Where that can't be done the write fails
-// and the old file stays whole; only a `shared` file (one several games write, as the high
-// scores), which must keep what makes it shared, is then rewritten in place, and put back
-// whole when that fails. Only a shared file is written through a symbolic link, where it
-// points: any other link is left alone and the write fails with errno ELOOP.
+// Every file below is written the same way (store_writer.cpp): the new bytes go to a file
+// of their own beside the old one, reach the disk, and take its name with its mode, owner
+// and group, so the file is the old one or the new one at every moment. Where that can't
+// be done the write fails and the old file stays whole; only a `shared` file (one several
+// games write, as the high scores), which must keep what makes it shared, is then
+// rewritten in place, and put back whole when that fails. Only a shared file is written
+// through a symbolic link, where it points: any other link's target is never written.
 
 // Replaces a small file whole. A shared file is replaced by one game at a time, under a lock
 // beside it, `merge` sees what the other games wrote, and the rename is synced to the disk
 // with the folder. False when it could not be replaced; the file is then as it was.
 bool replace(const std::string& path, Merge merge, bool shared);
 
-// Replaces a file of this program's own (never shared) with `size` bytes. False when it
-// could not be replaced; the file is then as it was.
-bool write_whole(const std::string& path, const unsigned char* bytes, std::size_t size);
+// What becomes of a symbolic link in the place of a file that is not shared: left as it is,
+// the write failing with errno ELOOP (the settings, a recording: the player's link may lead
+// anywhere), or replaced by the new file (a level picture, where the launcher links the
+// shipped one).
+enum class Link { left_alone, replaced };
+
+// Replaces a file that is not shared with `size` bytes. False when it could not be
+// replaced; the file is then as it was.
+bool write_whole(const std::string& path, const unsigned char* bytes, std::size_t size, Link link = Link::left_alone);
 
 // A file written as it grows, for a recording streamed to disk while the game is played. It
 // is named PATH.growing.PID.N, apart from the leftovers a save removes, so a crashed game's
-// is kept for whoever looks for it.
+// is kept for whoever looks for it. A link in its place is left alone.
 struct Growing {
     int fd = -1;
     std::string path, name;  // the file it will replace; its own name meanwhile
+    Link link = Link::left_alone;
 };
 // Begins a new file of its own beside `path`; `path` itself is not touched until finish.
 bool start_growing(const std::string& path, Growing& file);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "files.h"
+#include "store.h"
 
 namespace tools {
 
@@ -379,7 +380,18 @@ Image read_picture(const std::string& path, int least_width, int least_height) {
 void write_png(const std::string& path, const Image& image) {
     static_assert(sizeof(Rgb) == 3, "pixels are written as they lie");
     if (!platform::files::write_png(path, image.width, image.height, &image.pixels.data()->r))
-        throw failure(path, "can't be written");
+        throw failure(path, "cannot be written: " + platform::store::why_not_written(errno));
+}
+
+void write_pcx(const std::string& path, const Indexed& picture) {
+    std::vector<std::uint8_t> out;
+    try {
+        out = pcx_bytes(picture);
+    } catch (const std::runtime_error& e) {
+        throw failure(path, e.what());
+    }
+    if (!platform::store::write_whole(path, out.data(), out.size(), platform::store::Link::replaced))
+        throw failure(path, "cannot be written: " + platform::store::why_not_written(errno));
 }
 
 Image shown(const Indexed& picture) {

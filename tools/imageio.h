@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Reading the pictures players bring, and writing PNG previews.
+// Reading the pictures players bring, and writing PNG previews and PCX levels.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,11 @@ Image read_picture(const std::string& path, int least_width = 0, int least_heigh
 int exif_orientation(const unsigned char* segment, std::size_t size);
 
 void write_png(const std::string& path, const Image& image);
+
+// pcx_bytes as a file, replaced whole or not at all: a link in its place (the launcher's to
+// the shipped picture) is replaced, and the file it points to never written. Throws
+// std::runtime_error when it can't be written.
+void write_pcx(const std::string& path, const Indexed& picture);
 
 // An indexed picture as the screen shows it: each component cut to its 6-bit level.
 Image shown(const Indexed& picture);

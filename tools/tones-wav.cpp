@@ -2,6 +2,7 @@
 // Renders a speaker log (lines "MICROSECONDS DIVISOR", 0 for silence, as brin-sim writes
 // to tones.log) to a WAV file with the same sound the game makes in its window.
 //   tones-wav [--rate N] tones.log out.wav
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "cli.h"
 #include "files.h"
 #include "sound.h"
+#include "store.h"
 
 namespace {
 
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
         read_log(argv[first], changes);
         const int r = static_cast<int>(rate);
         if (!files::write_wav(argv[first + 1], sound::render_changes(changes, r, kTailUs), r))
-            throw std::runtime_error(std::string(argv[first + 1]) + " cannot be written");
+            throw std::runtime_error(std::string(argv[first + 1]) +
+                                     ": cannot be written: " + platform::store::why_not_written(errno));
     });
 }

@@ -137,6 +137,22 @@ TEST_F(WholeFiles, WhatLiesAtTheNameDecidesWhetherItIsWrittenAndTheRestIsLeftAlo
         }
 }
 
+// A level picture takes the place of the launcher's link to the shipped one: the link is
+// replaced, whether it leads to a file or to nothing, and what it led to is left alone.
+TEST_F(WholeFiles, AFileThatReplacesLinksTakesTheirPlaceAndLeavesTheirTargets) {
+    write(folder / "shipped.pcx", "shipped");
+    for (const char* target : {"shipped.pcx", "absent.pcx"}) {
+        SCOPED_TRACE(target);
+        fs::remove(file);
+        fs::create_symlink(target, file);
+        ASSERT_TRUE(store::write_whole(file, bytes_of("mine"), 4, store::Link::replaced));
+        EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_EQ(read(file), "mine");
+        EXPECT_EQ(others(), std::vector<std::string>{"shipped.pcx"});
+        EXPECT_EQ(read(folder / "shipped.pcx"), "shipped");
+    }
+}
+
 // A growing file is its own until it is finished; one left by a crashed game is not taken
 // for a save's leftover, so the recorder can still find it.
 TEST_F(WholeFiles, AGrowingFileLeavesTheNameAloneUntilItIsFinished) {

@@ -6,15 +6,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "store.h"
 
 namespace {
 
@@ -152,9 +153,8 @@ int main(int argc, char** argv) {
             table.insert(table.end(), g.begin(), g.end());
         }
         // A first byte of 'S' would be taken for a header; glyph 0 is blank, so it is 0.
-        std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(table.data()), static_cast<std::streamsize>(table.size()));
-        out.close();
-        if (!out) throw std::runtime_error(std::string(argv[2]) + ": can't be written");
+        if (!platform::store::write_whole(argv[2], table.data(), table.size()))
+            throw std::runtime_error(std::string(argv[2]) +
+                                     ": cannot be written: " + platform::store::why_not_written(errno));
     });
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli.h"
+#include "imageio.h"
 #include "quantise.h"
 #include "scenes.h"
 

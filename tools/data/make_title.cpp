@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli.h"
+#include "imageio.h"
 #include "quantise.h"
 #include "render.h"
 

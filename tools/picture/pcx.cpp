@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// PCX pictures as bytes, and read back; writing a file is the tools' (imageio.cpp), so that
+// the page's photo module compiles this file without a disk.
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -60,46 +55,6 @@ void encode_row(std::vector<std::uint8_t>& out, const std::uint8_t* row, int n) 
     }
 }
 
-std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A file someone may be reading (the game, at the start of a level) is either the old one
-// or the new one, never half written: the bytes go to a file of their own in the same
-// folder, reach the disk, and then take the name.
-void replace_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    auto fail = [&](int error) { return std::runtime_error(path + ": cannot be written: " + std::strerror(error)); };
-    const std::string folder = folder_of(path);
-    std::string temporary = folder + "/.brin-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) throw fail(errno);
-    const mode_t mask = ::umask(0);  // mkstemp makes the file private; it should read like any other
-    ::umask(mask);
-    const bool written = ::fchmod(fd, 0666 & ~mask) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int why = written ? errno : error;
-        ::unlink(temporary.c_str());
-        throw fail(why);
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);  // the rename itself on disk too
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> pcx_bytes(const Indexed& picture) {
@@ -116,16 +71,6 @@ std::vector<std::uint8_t> pcx_bytes(const Indexed& picture) {
     out.push_back(kPaletteMarker);
     for (const Rgb& c : picture.palette) out.insert(out.end(), {c.r, c.g, c.b});
     return out;
-}
-
-void write_pcx(const std::string& path, const Indexed& picture) {
-    std::vector<std::uint8_t> out;
-    try {
-        out = pcx_bytes(picture);
-    } catch (const std::runtime_error& e) {
-        throw std::runtime_error(path + ": " + e.what());
-    }
-    replace_file(path, out);
 }
 
 Indexed read_pcx(const std::string& path) {

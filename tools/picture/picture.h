@@ -39,12 +39,9 @@ struct Indexed {
 };
 
 // 8 bits, one plane, run-length encoded, the 256-colour palette at the end, as bytes; throws
-// std::runtime_error for a picture of a size PCX can't hold.
+// std::runtime_error for a picture of a size PCX can't hold. (write_pcx in imageio.h writes
+// them to a file.)
 std::vector<std::uint8_t> pcx_bytes(const Indexed& picture);
-
-// The same, written to a file. The file is
-// replaced whole or not at all; throws std::runtime_error when it can't be written.
-void write_pcx(const std::string& path, const Indexed& picture);
 
 // Reads back exactly that kind of file; throws std::runtime_error naming what is wrong.
 Indexed read_pcx(const std::string& path);
