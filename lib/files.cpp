@@ -7,7 +7,7 @@ namespace vora256 {
 
 std::FILE* abre_datos(const char* path) {
     std::FILE* f = platform::store::open_data(path);
-    platform::data_file(path, f);
+    platform::store::data_file(path, f);
     return f;
 }
 

@@ -11,12 +11,16 @@
 #include <cstring>
 #include <deque>
 
+#include "packing.h"
 #include "platform.h"
 #include "recording.h"
 
 namespace platform {
 
 GraphicsContext currentcontext;
+
+static_assert(machine::kLeftButton == MOUSE_LEFTBUTTON && machine::kMiddleButton == MOUSE_MIDDLEBUTTON &&
+              machine::kRightButton == MOUSE_RIGHTBUTTON);
 
 namespace {
 
@@ -103,6 +107,25 @@ void update_speaker() {
 }
 
 int clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
+
+// Multiplication modulo CRC-32's polynomial, bit-reflected as the CRC is: continuing a CRC
+// over n more bytes multiplies what it had by x^(8n).
+std::uint32_t times_mod_p(std::uint32_t a, std::uint32_t b) {
+    std::uint32_t product = 0;
+    for (std::uint32_t bit = 0x80000000u; bit != 0; bit >>= 1) {
+        if ((a & bit) != 0) product ^= b;
+        b = (b & 1) != 0 ? (b >> 1) ^ 0xEDB88320u : b >> 1;
+    }
+    return product;
+}
+
+// The CRC-32 of a followed by b, from the CRC-32 of each and b's length.
+std::uint32_t crc_of_both(std::uint32_t a, std::uint32_t b, std::size_t b_length) {
+    std::uint32_t shift = 0x80000000u, square = 0x00800000u;  // x^0, x^8
+    for (std::size_t n = b_length; n != 0; n >>= 1, square = times_mod_p(square, square))
+        if ((n & 1) != 0) shift = times_mod_p(shift, square);
+    return times_mod_p(shift, a) ^ b;
+}
 
 // Every poll passes here: a recording notes what the back-end answered, a replay answers
 // from the recording instead.
@@ -314,6 +337,10 @@ void push_key(std::uint8_t byte) {
     if (recording::on && !recording::take_key(byte)) return;
     keys.push_back(byte);
 }
+void player_key(std::uint8_t byte) {
+    if (replaying() && byte == kEscapeKey) end_replay();
+    push_key(byte);
+}
 bool key_waiting() { return !keys.empty(); }
 bool line_being_read() { return line_reading; }
 
@@ -341,26 +368,41 @@ void reset() {
     speaker_state = Speaker{};
 }
 
+void end_program(int status) {
+    keyboard_close();
+    vga_setmode(TEXT);
+    std::exit(status);
+}
+
+void end_replay() {
+    recording::stop_replay();
+    end_program(0);
+}
+
 void frame_shown() {
     if (recording::on) recording::frame_shown();
+}
+
+// Each bank's digest is kept until the bank changes: a frame mostly changes one or two, and
+// digesting all five each frame would cost a window more than the rest of recording together.
+std::uint32_t frame_crc() {
+    static long digested[kScreenBanks] = {-1, -1, -1, -1, -1};
+    static std::uint32_t digest_of[kScreenBanks];
+    const unsigned char* screen = screen_memory();  // what the window holds written back first
+    std::uint32_t c = 0;
+    for (int b = 0; b < kScreenBanks; ++b) {
+        auto length = static_cast<std::size_t>(std::min(kBankSize, kWidth * kHeight - b * kBankSize));
+        if (bank_changes(b) != digested[b]) {
+            digest_of[b] = recording::crc32_of(0, screen + std::size_t{kBankSize} * b, length);
+            digested[b] = bank_changes(b);
+        }
+        c = crc_of_both(c, digest_of[b], length);
+    }
+    return recording::crc32_of(c, palette_registers(), kPaletteBytes);
 }
 bool replaying() { return recording::on && recording::replaying(); }
 std::int64_t replayed_us() { return recording::replayed_us(); }
 
 }  // namespace machine
-
-void data_file(const char* path, std::FILE* f) {
-    if (recording::on) recording::data_file(path, f);
-}
-
-bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found) {
-    return recording::on ? recording::data_read_again(path, read, bytes, found) : read;
-}
-
-bool data_may_write(const char* path) { return !recording::on || recording::data_may_write(path); }
-
-bool data_written(const char* path, bool written) {
-    return recording::on ? recording::data_written(path, written) : written;
-}
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The contract between the shared virtual VGA (machine.cpp) and a back-end: what the machine
-// offers every back-end, and the few hooks each back-end implements for it. The library never
-// includes this file; a back-end is written from it alone.
+// offers every back-end, the rules every back-end keeps alike, and the few hooks each
+// back-end implements for it. The library never includes this file. A back-end is written
+// from it and the few headers HACKING.md's back-end contract lists, which the build checks.
 //
 // How a back-end fits in. The library runs on one thread and blocks: it spins on the clock
 // (gettimeofday, time), polls the keyboard with a zero-timeout select and polls the mouse with
@@ -51,23 +52,41 @@ std::uint32_t rgb_of(unsigned char index);
 // press, the same with bit 7 set for a release.
 void push_key(std::uint8_t byte);
 bool key_waiting();
+constexpr std::uint8_t kEscapeKey = 1;
 constexpr std::uint8_t kEnterKey = 28;
+// A key the player pressed (its number) or released (the number + 128), from a back-end
+// that has a player: queued as push_key does, but a replayed game gets none, and Escape's
+// press ends the replay (end_replay).
+void player_key(std::uint8_t byte);
 // Whether the library is reading a line of text (platform::line_input). A request to quit
 // then ends the line with an Enter, and takes effect at the first poll after the line.
 bool line_being_read();
 
-// The mouse device: where it is and which buttons (4 left, 2 middle, 1 right) it holds.
-// The reported state follows it at each mouse_update, within the set ranges.
+// The mouse device: where it is and which buttons it holds. The reported state follows it at
+// each mouse_update, within the set ranges. A replayed game gets none of it.
+constexpr int kLeftButton = 4, kMiddleButton = 2, kRightButton = 1;
 void mouse_device(int x, int y, int buttons);
 
 // Everything back to the state of a machine just switched on (tests start from it).
 void reset();
+
+// ---- ending the program ----
+
+// Ends the program as the game's own Escape does: the keyboard let go, back to text mode
+// (close_display), exit with `status`. From a poll only: never while the game writes a file.
+[[noreturn]] void end_program(int status);
+// The viewer ended a replay before its end (Escape, the window closed): no difference is
+// said, and the program ends with status 0.
+[[noreturn]] void end_replay();
 
 // ---- recordings (recording.h) ----
 
 // The back-end showed the picture: a recording notes a digest of it. Call it from the one
 // place where a frame goes out.
 void frame_shown();
+// The picture's digest: the CRC-32 of the 640x480 picture in screen memory, continued over
+// the palette registers, over the build's CRC-32 (packing.h).
+std::uint32_t frame_crc();
 // A recording is being replayed: the game's answers come from it, and the back-end's input
 // is dropped.
 bool replaying();
@@ -148,7 +167,7 @@ enum class Poll { clock, seconds, keys, mouse };
 // waiting on the clock. It may block, but only briefly: a delay of the game is at most a
 // centisecond off, so rest no longer than until the next centisecond of now(), the next
 // frame or the next input; while the game reads only whole seconds, until the next second. It may end the program
-// (std::exit(0) after vga_setmode(TEXT)) on a request to quit: poll is never called while the game is writing a file.
+// (end_program) on a request to quit: poll is never called while the game is writing a file.
 // It is called in text mode too (before the graphics mode is set and after it is left).
 void poll(Poll what);
 // The time of day, microseconds included: what gettimeofday and time answer. Must not go

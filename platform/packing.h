@@ -11,11 +11,9 @@
 
 namespace platform::recording {
 
-// zlib's crc32: `crc` (0 to begin) continued over the bytes.
+// zlib's crc32: `crc` (0 to begin) continued over the bytes. The one CRC-32 every digest is
+// made of: the data files', and the frames' (machine::frame_crc).
 std::uint32_t crc32_of(std::uint32_t crc, const unsigned char* bytes, std::size_t size);
-
-// The CRC-32 of the 640x480 picture in screen memory, continued over the palette registers.
-std::uint32_t frame_crc();
 
 // Packs the contents as they come, as one zlib stream in blocks: pack_begin, then
 // pack_block for each part of the contents, appending to `file` a block from which all the

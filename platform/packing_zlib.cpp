@@ -5,33 +5,12 @@
 #include <algorithm>
 #include <utility>
 
-#include "machine.h"
 #include "packing.h"
 
 namespace platform::recording {
 
 std::uint32_t crc32_of(std::uint32_t crc, const unsigned char* bytes, std::size_t size) {
     return static_cast<std::uint32_t>(::crc32(crc, bytes, static_cast<uInt>(size)));  // chunks of 64 KiB at most
-}
-
-// The picture's banks are digested one by one and each digest kept until its bank changes:
-// a frame mostly changes one or two, and digesting all five each frame would cost a window
-// more than the rest of recording together.
-std::uint32_t frame_crc() {
-    static long digested[machine::kScreenBanks] = {-1, -1, -1, -1, -1};
-    static uLong digest_of[machine::kScreenBanks];
-    const unsigned char* screen = machine::screen_memory();  // what the window holds written back first
-    uLong c = ::crc32(0, nullptr, 0);
-    for (int b = 0; b < machine::kScreenBanks; ++b) {
-        auto length = static_cast<uInt>(
-            std::min(machine::kBankSize, machine::kWidth * machine::kHeight - b * machine::kBankSize));
-        if (machine::bank_changes(b) != digested[b]) {
-            digest_of[b] = ::crc32(0, screen + std::size_t{machine::kBankSize} * b, length);
-            digested[b] = machine::bank_changes(b);
-        }
-        c = crc32_combine(c, digest_of[b], length);
-    }
-    return static_cast<std::uint32_t>(::crc32(c, machine::palette_registers(), machine::kPaletteBytes));
 }
 
 namespace {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The machine the library runs on: the svgalib calls, the console's raw key bytes, the
 // clock and the speaker ports, with the names and signatures the library was written
-// against, and the files it keeps. Three back-ends implement it: sim/ (deterministic, for tests), sdl/ (a window) and
-// web/ (a browser page).
+// against, and the files it keeps (store.h). machine.cpp implements it once for every
+// back-end; a back-end never includes it (machine.h is its contract).
 #pragma once
 
 #include <sys/select.h>
@@ -65,18 +65,6 @@ void line_input(bool reading);
 // The clock.
 int gettimeofday(timeval* tv, void* tz);
 std::time_t time(std::time_t* t);
-
-// A data file was opened for reading (nullptr: it could not be), at its start: a
-// recording notes what the game read. It leaves the file at its start.
-void data_file(const char* path, std::FILE* f);
-// What a save of the file got from the world: whether it could read the file again (`read`;
-// `found` false: there was none, and the bytes), then whether it could write it. A recording
-// notes the answers, a replay gives the recorded ones in their place. data_read_again is
-// false when the save fails there; data_may_write false when it must not write (a replay of
-// a save that could not); data_written gives `written` back.
-bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found);
-bool data_may_write(const char* path);
-bool data_written(const char* path, bool written);
 
 // Byte I/O ports; only the speaker's 0x42, 0x43 and 0x61 do anything.
 unsigned char inb(unsigned short port);

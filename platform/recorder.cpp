@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "packing.h"
 #include "recording_sides.h"
 
 namespace platform::recording {
@@ -178,7 +177,7 @@ void speaker(int divisor) { put({kTone, {static_cast<std::uint64_t>(divisor)}});
 
 void frame_shown() {
     w.frame = true;
-    w.frame_crc = frame_crc();
+    w.frame_crc = machine::frame_crc();
 }
 
 void data_file(const char* path, std::FILE* f) {

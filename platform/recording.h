@@ -107,7 +107,7 @@ bool mouse_opened(bool (*open)());
 void speaker(int divisor);
 void frame_shown();
 void data_file(const char* path, std::FILE* f);
-// A save's answers from the world, as platform.h's data_read_again, data_may_write and
+// A save's answers from the world, as store.h's data_read_again, data_may_write and
 // data_written: a recording notes them, a replay gives the recorded ones.
 bool data_read_again(const char* path, bool read, store::Bytes& bytes, bool& found);
 bool data_may_write(const char* path);

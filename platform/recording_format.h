@@ -21,7 +21,7 @@ constexpr std::size_t kMaxTable = 4096;
 constexpr std::size_t kMaxFiles = 64;
 constexpr std::uint64_t kMaxPolls = std::uint64_t{1} << 28;  // seconds for brin-sim to replay
 constexpr std::uint64_t kMaxStill = std::uint64_t{1} << 20;  // polls in a row in which no time passes
-constexpr std::size_t kMaxReadAgain = 65536;                 // the most a save reads back of a file
+constexpr std::size_t kMaxReadAgain = store::kMostReadBack;
 
 // The records of the stream, one tag byte each. A poll's tag is its kind + 1.
 enum Tag : std::uint8_t {

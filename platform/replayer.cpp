@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "packing.h"
-#include "platform.h"
 #include "recording_sides.h"
 
 namespace platform::recording {
@@ -58,9 +56,7 @@ std::string recorded_here() {
 
 [[noreturn]] void leave(int status) {
     p.ended = true;
-    platform::keyboard_close();
-    platform::vga_setmode(platform::TEXT);
-    std::exit(status);
+    machine::end_program(status);
 }
 
 void say_difference(const std::string& what) {
@@ -200,9 +196,10 @@ void after_poll(std::deque<std::uint8_t>& keys, int& x, int& y, int& buttons) {
             buttons = static_cast<int>(r.value[2]);
             break;
         case kFrame:
-            if (auto crc = static_cast<std::uint32_t>(r.value[0]); crc != frame_crc()) {
+            if (auto crc = static_cast<std::uint32_t>(r.value[0]); crc != machine::frame_crc()) {
                 char what[96];
-                std::snprintf(what, sizeof what, "the frame differs (CRC-32 %08x, recorded %08x)", frame_crc(), crc);
+                std::snprintf(what, sizeof what, "the frame differs (CRC-32 %08x, recorded %08x)", machine::frame_crc(),
+                              crc);
                 differs(what);
             }
             ++p.frames;

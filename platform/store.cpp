@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Data files, read the same way by every back-end.
+// Data files, read the same way by every back-end, and what a recording notes of the files.
 #include "store.h"
 
 #include <fcntl.h>
@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "machine.h"
+
+#include "recording.h"
 
 namespace platform::store {
 
@@ -29,6 +31,20 @@ bool read_data(const std::string& path, Bytes& bytes, std::size_t limit) {
     bool ok = std::ferror(f) == 0;
     std::fclose(f);
     return ok;
+}
+
+void data_file(const char* path, std::FILE* f) {
+    if (recording::on) recording::data_file(path, f);
+}
+
+bool data_read_again(const char* path, bool read, Bytes& bytes, bool& found) {
+    return recording::on ? recording::data_read_again(path, read, bytes, found) : read;
+}
+
+bool data_may_write(const char* path) { return !recording::on || recording::data_may_write(path); }
+
+bool data_written(const char* path, bool written) {
+    return recording::on ? recording::data_written(path, written) : written;
 }
 
 }  // namespace platform::store

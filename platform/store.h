@@ -26,6 +26,9 @@ bool read_data(const std::string& path, Bytes& bytes, std::size_t limit);
 // read at a save pass.
 using Merge = bool (*)(const Bytes& on_disk, bool found, Bytes& out);
 
+// The most a save reads back of a file, and a recording keeps of what it read.
+constexpr std::size_t kMostReadBack = 65536;
+
 // Every file below is written the same way (store_writer.cpp): the new bytes go to a file
 // of their own beside the old one, reach the disk, and take its name with its mode, owner
 // and group, so the file is the old one or the new one at every moment. Where that can't
@@ -69,5 +72,19 @@ void abandon_growing(Growing& file);
 
 // Why a write above failed, from its errno, in words for the player.
 std::string why_not_written(int error);
+
+// ---- what a recording notes of the files (store.cpp) ----
+
+// A data file was opened for reading (nullptr: it could not be), at its start: a recording
+// notes what the game read. It leaves the file at its start.
+void data_file(const char* path, std::FILE* f);
+// What a save of the file got from the world: whether it could read the file again (`read`;
+// `found` false: there was none, and the bytes), then whether it could write it. A recording
+// notes the answers, a replay gives the recorded ones in their place. data_read_again is
+// false when the save fails there; data_may_write false when it must not write (a replay of
+// a save that could not); data_written gives `written` back. Each replace calls them.
+bool data_read_again(const char* path, bool read, Bytes& bytes, bool& found);
+bool data_may_write(const char* path);
+bool data_written(const char* path, bool written);
 
 }  // namespace platform::store

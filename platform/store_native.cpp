@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform.h"
 #include "store_writer.h"
 
 namespace platform::store {
@@ -60,7 +59,7 @@ bool unread(const std::string& name) {
     int error = errno;
     Bytes none;
     bool found = false;
-    bool read = platform::data_read_again(name.c_str(), false, none, found);
+    bool read = data_read_again(name.c_str(), false, none, found);
     errno = error;
     return read;
 }
@@ -79,10 +78,10 @@ bool replace(const std::string& name, Merge merge, bool shared) {
     if (old.fd >= 0 && !read_back(old.fd, on_disk)) return unread(name);
     Bytes seen = on_disk;  // a replay sees what the recorded game saw; the disk's bytes stay for the write
     bool found = old.fd >= 0;
-    if (!platform::data_read_again(name.c_str(), true, seen, found) || !merge(seen, found, out)) return false;
-    if (!platform::data_may_write(name.c_str())) return false;
+    if (!data_read_again(name.c_str(), true, seen, found) || !merge(seen, found, out)) return false;
+    if (!data_may_write(name.c_str())) return false;
     remove_leftovers(path);
-    return platform::data_written(name.c_str(), write_file(path, old.fd, out, shared));
+    return data_written(name.c_str(), write_file(path, old.fd, out, shared));
 }
 
 }  // namespace platform::store

@@ -12,8 +12,6 @@
 
 namespace platform::store {
 
-constexpr std::size_t kLargest = 65536;  // what is read back of a file at a save
-
 struct Descriptor {
     int fd = -1;
     explicit Descriptor(int n) : fd(n) {}
@@ -39,7 +37,7 @@ int regular_only(int fd);
 // but a regular file the player may write counts as a file that can't be written.
 int open_file(const std::string& path);
 // What the file holds, up to `limit` bytes.
-bool read_back(int fd, Bytes& bytes, std::size_t limit = kLargest);
+bool read_back(int fd, Bytes& bytes, std::size_t limit = kMostReadBack);
 // Removes the new files of writes to `path` killed before their rename.
 void remove_leftovers(const std::string& path);
 // Writes `bytes` as the whole of `path`, whose file now is `old` (-1: none).

@@ -11,13 +11,13 @@
 #include <cstring>
 
 #include "machine.h"
-#include "platform.h"
-#include "recording.h"
 #include "sdl.h"
 
 namespace sdl {
 
 namespace {
+
+namespace machine = platform::machine;
 
 volatile std::sig_atomic_t quit_signalled = 0;
 
@@ -33,26 +33,17 @@ void catch_quit_signals() {
     sigaction(SIGHUP, &action, nullptr);  // the terminal went away: as SIGTERM
 }
 
-// As Escape in a level: back to text mode, status 0.
-[[noreturn]] void leave() {
-    platform::keyboard_close();
-    platform::vga_setmode(platform::TEXT);
-    std::exit(0);
-}
-
-// A request to end ends the game at once, but a name being typed is ended first, as Enter
-// would, and the game ends at the poll after it, once the score is saved.
+// A request to end ends the game at once, as Escape in a level does, but a name being typed
+// is ended first, as Enter would, and the game ends at the poll after it, once the score is
+// saved.
 void end_game_or_line() {
     static bool enter_given = false;
-    if (platform::machine::replaying()) {  // Escape or the window closed: the viewer is done
-        platform::recording::stop_replay();
-        leave();
-    }
-    if (!platform::machine::line_being_read()) leave();
+    if (machine::replaying()) machine::end_replay();  // the window closed: the viewer is done
+    if (!machine::line_being_read()) machine::end_program(0);
     if (enter_given) return;
     enter_given = true;
-    platform::machine::push_key(platform::machine::kEnterKey);
-    platform::machine::push_key(platform::machine::kEnterKey | 0x80);
+    machine::push_key(machine::kEnterKey);
+    machine::push_key(machine::kEnterKey | 0x80);
 }
 
 // Without a display SDL falls back on drivers that show nothing; only a test asks for those.

@@ -6,7 +6,6 @@
 
 #include "keys.h"
 #include "machine.h"
-#include "platform.h"
 #include "sdl.h"
 
 namespace sdl {
@@ -21,7 +20,6 @@ bool quit_asked = false;
 // ---- keyboard ----
 
 bool held[128];
-constexpr int kEscapeKey = 1;
 bool enter_taken = false;  // the Enter of Alt+Enter: its release is not the game's either
 
 // Only the left Alt makes Alt+Enter: AltGr+Enter is the game's Enter, as on the console.
@@ -39,16 +37,12 @@ void key_event(const SDL_KeyboardEvent& key) {
     }
     int n = platform::number_of_usage(key.keysym.scancode);  // SDL's scancodes are HID usages
     if (n == 0) return;
-    if (machine::replaying()) {  // no key reaches a replayed game; Escape ends it
-        if (down && n == kEscapeKey) request_quit();
-        return;
-    }
     if (down) {
         held[n] = true;
-        machine::push_key(static_cast<std::uint8_t>(n));  // a repeat is another press
+        machine::player_key(static_cast<std::uint8_t>(n));  // a repeat is another press
     } else if (held[n]) {
         held[n] = false;
-        machine::push_key(static_cast<std::uint8_t>(n | 0x80));
+        machine::player_key(static_cast<std::uint8_t>(n | 0x80));
     }
 }
 
@@ -78,9 +72,9 @@ void pointer_at(int wx, int wy) {
 }
 
 void button_event(const SDL_MouseButtonEvent& b) {
-    int bit = b.button == SDL_BUTTON_LEFT     ? platform::MOUSE_LEFTBUTTON
-              : b.button == SDL_BUTTON_MIDDLE ? platform::MOUSE_MIDDLEBUTTON
-              : b.button == SDL_BUTTON_RIGHT  ? platform::MOUSE_RIGHTBUTTON
+    int bit = b.button == SDL_BUTTON_LEFT     ? machine::kLeftButton
+              : b.button == SDL_BUTTON_MIDDLE ? machine::kMiddleButton
+              : b.button == SDL_BUTTON_RIGHT  ? machine::kRightButton
                                               : 0;
     mouse_buttons = b.state == SDL_PRESSED ? mouse_buttons | bit : mouse_buttons & ~bit;
     pointer_at(b.x, b.y);

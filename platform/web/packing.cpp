@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "machine.h"
 #include "packing.h"
 
 EM_JS(std::uint32_t, page_crc32, (std::uint32_t crc, const unsigned char* bytes, std::size_t size),
@@ -23,27 +22,6 @@ namespace platform::recording {
 
 std::uint32_t crc32_of(std::uint32_t crc, const unsigned char* bytes, std::size_t size) {
     return page_crc32(crc, bytes, size);
-}
-
-// crc-32 has no way to combine two digests, so the digest of the picture up to the end of
-// each bank is kept, and a frame digests again from its first changed bank on.
-std::uint32_t frame_crc() {
-    static long digested[machine::kScreenBanks] = {-1, -1, -1, -1, -1};
-    static std::uint32_t up_to[machine::kScreenBanks];
-    const unsigned char* screen = machine::screen_memory();
-    std::uint32_t c = 0;
-    bool changed = false;
-    for (int b = 0; b < machine::kScreenBanks; ++b) {
-        auto length = static_cast<std::size_t>(
-            std::min(machine::kBankSize, machine::kWidth * machine::kHeight - b * machine::kBankSize));
-        changed = changed || machine::bank_changes(b) != digested[b];
-        if (changed) {
-            up_to[b] = crc32_of(c, screen + std::size_t{machine::kBankSize} * b, length);
-            digested[b] = machine::bank_changes(b);
-        }
-        c = up_to[b];
-    }
-    return crc32_of(c, machine::palette_registers(), machine::kPaletteBytes);
 }
 
 // The page packs the contents when it offers the file.

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "machine.h"
-#include "platform.h"
 #include "recording.h"
 
 // ---- the page's side (recordings.js) ----
@@ -33,7 +32,6 @@ namespace web {
 namespace {
 
 namespace recording = platform::recording;
-constexpr int kEscapeKey = 1;
 
 extern "C" void offer_recording() {
     std::vector<std::uint8_t> file = recording::finish_recording();
@@ -63,14 +61,6 @@ bool start_recording_or_replay() {
     page_replay_name(name, sizeof name);
     recording::start_replay(std::move(r), name);
     return true;
-}
-
-void replay_key(int byte) {
-    if (byte != kEscapeKey) return;
-    recording::stop_replay();
-    platform::keyboard_close();
-    platform::vga_setmode(platform::TEXT);
-    std::exit(0);
 }
 
 }  // namespace web

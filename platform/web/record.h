@@ -7,7 +7,5 @@ namespace web {
 
 // Before the game: false when the recording the page was given is refused (the page says why).
 bool start_recording_or_replay();
-// A key from the page during a replay: Escape ends it, and no key reaches the game.
-void replay_key(int byte);
 
 }  // namespace web

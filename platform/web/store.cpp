@@ -4,7 +4,6 @@
 #include <emscripten.h>
 
 #include "machine.h"
-#include "platform.h"
 #include "store.h"
 
 // What the storage holds under the name, into `into`: its size, -1 for none, -2 when the
@@ -20,15 +19,13 @@ namespace platform::store {
 
 namespace {
 
-constexpr int kLargest = 65536;  // what is read back of a file at a save
-
 // A replay's save merges what the recorded save read, fails where it failed, and keeps
 // nothing: the player's files are not the replay's.
 bool replayed_save(const std::string& path, Merge merge) {
     Bytes read_again, out;
     bool found = false;
-    return platform::data_read_again(path.c_str(), true, read_again, found) && merge(read_again, found, out) &&
-           platform::data_may_write(path.c_str());
+    return data_read_again(path.c_str(), true, read_again, found) && merge(read_again, found, out) &&
+           data_may_write(path.c_str());
 }
 
 }  // namespace
@@ -36,16 +33,16 @@ bool replayed_save(const std::string& path, Merge merge) {
 // Every file the game keeps here is shared by the pages of its address.
 bool replace(const std::string& path, Merge merge, bool) {
     if (machine::replaying()) return replayed_save(path, merge);
-    Bytes on_disk(kLargest);
-    int size = page_store_begin(path.c_str(), on_disk.data(), kLargest);
+    Bytes on_disk(kMostReadBack);
+    int size = page_store_begin(path.c_str(), on_disk.data(), static_cast<int>(on_disk.size()));
     on_disk.resize(size < 0 ? 0 : static_cast<std::size_t>(size));
     bool found = size >= 0;
     Bytes out;
     // Storage that can't be had fails the save before it read anything.
-    bool merged = platform::data_read_again(path.c_str(), size >= -1, on_disk, found) && merge(on_disk, found, out);
+    bool merged = data_read_again(path.c_str(), size >= -1, on_disk, found) && merge(on_disk, found, out);
     if (size < -1) return false;
     bool kept = page_store_finish(path.c_str(), out.data(), merged ? static_cast<int>(out.size()) : -1);
-    return merged && platform::data_written(path.c_str(), kept);
+    return merged && data_written(path.c_str(), kept);
 }
 
 }  // namespace platform::store

@@ -11,7 +11,6 @@
 
 #include "keys.h"
 #include "machine.h"
-#include "record.h"
 #include "sound.h"
 
 // ---- the page's side (devices.js) ----
@@ -37,10 +36,7 @@ namespace machine = platform::machine;
 
 bool take_keys() {
     bool any = false;
-    for (int byte; (byte = page_take_key()) >= 0; any = true) {
-        if (machine::replaying()) replay_key(byte);
-        machine::push_key(static_cast<std::uint8_t>(byte));
-    }
+    for (int byte; (byte = page_take_key()) >= 0; any = true) machine::player_key(static_cast<std::uint8_t>(byte));
     return any;
 }
 

@@ -3,6 +3,7 @@
 // behind the window, the palette registers, and which changes count as a change of the
 // picture shown.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <functional>
 #include <vector>
@@ -104,6 +105,39 @@ TEST_F(Machine, AChangeCountsOnlyWhenThePictureShownChanges) {
         EXPECT_EQ(machine::screen_changes() > before, c.counts) << c.what;
         for (int b = 0; b < machine::kBanks; ++b)
             EXPECT_EQ(machine::bank_changes(b) - banks_before[b], b == c.bank ? 1 : 0) << c.what << ", bank " << b;
+    }
+}
+
+// A frame's digest, made of each bank's kept until it changes, is the CRC-32 of the whole
+// picture and the palette, whichever banks changed since the last.
+TEST_F(Machine, AFramesDigestIsTheCrcOfThePictureAndThePalette) {
+    auto whole = [] {
+        uLong c = crc32(0, machine::screen_memory(), machine::kWidth * machine::kHeight);
+        return static_cast<std::uint32_t>(crc32(c, machine::palette_registers(), machine::kPaletteBytes));
+    };
+    auto write = [this](int page, int at, unsigned char value) {
+        return [=, this] {
+            platform::vga_setpage(page);
+            window[at] = value;
+        };
+    };
+    const int grey[] = {30, 30, 30};
+    const std::function<void()> changes[] = {
+        [] {},
+        [this] {
+            for (int page = 0; page < machine::kScreenBanks; ++page) {
+                platform::vga_setpage(page);
+                for (int i = 0; i < kBank; ++i) window[i] = static_cast<unsigned char>(i * 7 + page);
+            }
+        },
+        write(3, 100, 1),
+        write(0, 0, 2),
+        write(4, kBank - 1, 3),  // beyond the picture: no change
+        [&] { platform::vga_setpalvec(9, 1, grey); },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        changes[i]();
+        EXPECT_EQ(machine::frame_crc(), whole()) << "after change " << i;
     }
 }
 
