@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "packing.h"
 #include "recording_sides.h"
 
 namespace platform::recording {
