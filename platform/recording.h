@@ -58,6 +58,9 @@ struct Loaded {
     std::vector<std::uint8_t> table;  // max.pun as read at the start
     std::vector<std::uint8_t> body;   // the contents, to the last whole record
     std::size_t stream_at = 0;        // where the poll stream begins in `body`
+    std::int64_t length_us = 0;       // the virtual time its polls span
+    // What each save that found the table read again: bytes the game merges, not its own.
+    std::vector<std::vector<std::uint8_t>> tables_read_again;
     std::string error;
     std::string ends_early;
 };

@@ -334,7 +334,8 @@ bool noted(Loaded& r, const Record& record, bool& table_seen) {
 
 // Walks the stream as a replay would, without running the game: every record must be one a
 // recording holds, and the last its end. A stream that stops short ends early, at the
-// virtual time it reached, and is kept to its last whole record.
+// virtual time it reached, and is kept to its last whole record. Notes the length and the
+// tables read again.
 void check_stream(Loaded& r) {
     Reader in{r.body, r.stream_at};
     Extent extent;
@@ -355,8 +356,11 @@ void check_stream(Loaded& r) {
             n = record.value[0];
         } else if (record.tag == kDataFile || record.tag == kTableAtStart) {
             if (!noted(r, record, table_seen)) in.fail(from);
+        } else if (record.tag == kReadAgain && record.value[0] == 1) {
+            r.tables_read_again.emplace_back(record.bytes, record.bytes + record.value[1]);
         } else if (record.tag == kEnd) {
             if (in.at != r.body.size()) in.fail(in.at);
+            r.length_us = extent.us;
             if (in.ok()) return;
         }
         if (!extent.add(n, last_delta)) in.fail(from);
