@@ -3,22 +3,25 @@
 # Installs with apt-get the Debian packages that brin needs and that are missing.
 #   install-deps.sh play   what building and playing needs
 #   install-deps.sh web    what building the browser edition needs (crc-32 from npm too)
-#   install-deps.sh test   that, the tools' libraries, and what the tests need (puppeteer-core
-#                          from npm too)
+#   install-deps.sh hall   what building the hall of fame, brin-hall, needs besides play's
+#   install-deps.sh test   that, the tools' and the hall's libraries, and what the tests need
+#                          (PostgreSQL's server; puppeteer-core from npm too)
 #   install-deps.sh bench  what building and playing needs, and what the benchmarks and
 #                          bench/window.sh need (a virtual display, a sound server, XTest)
 set -euo pipefail
 
 play=(cmake g++ make pkg-config libpng-dev libsdl2-dev libx11-dev)
 web=(cmake make emscripten python3)
-test=(python3 clang-format libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
+hall=(libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev libpqxx-dev libssl-dev)
+test=(postgresql python3 clang-format libxtst-dev zlib1g-dev libjpeg62-turbo-dev libimagequant-dev libfreetype-dev console-setup-linux fonts-dejavu-core googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev xvfb xdotool x11-apps imagemagick sox
       openbox stress-ng dpkg-dev lintian appstream desktop-file-utils man-db
       emscripten chromium firefox-esr)
 bench=(libbenchmark-dev xvfb xdotool pulseaudio pulseaudio-utils libx11-dev libxtst-dev gcc python3)
 
 case "${1:-play}" in
   web) wanted=("${web[@]}") ;;
-  test) wanted=("${play[@]}" "${test[@]}") ;;
+  hall) wanted=("${play[@]}" "${hall[@]}") ;;
+  test) wanted=("${play[@]}" "${hall[@]}" "${test[@]}") ;;
   bench) wanted=("${play[@]}" "${bench[@]}") ;;
   *) wanted=("${play[@]}") ;;
 esac
