@@ -57,7 +57,7 @@ std::string add_set(const std::string& folder, const std::string& name, std::vec
     LevelSet set{name, "", path.string(), {}};
     digest_files(files, set);
     for (const LevelSet& other : sets)
-        if (other.name == set.name) set.name += "-" + set.key.substr(0, 4);
+        if (other.name == set.name) set.name.append("-").append(set.key, 0, 4);  // two folders of one name
     sets.push_back(set);
     return "";
 }
