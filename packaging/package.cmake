@@ -5,8 +5,14 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brin)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "The brin developers <brin@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "picture-swap puzzle against the clock")
-set(CPACK_PACKAGE_DESCRIPTION "A picture is cut into 4 columns by 5 rows of tiles and shuffled; put it back
+# Two packages: brin, the game, which is all that is installed without a component of its
+# own, and brin-hall, the hall of fame with its verifier, made when the hall is built. A
+# player's brin needs none of the hall's libraries. Each package's first line of
+# description is its own, so no summary is shared.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME brin)
+set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "picture-swap puzzle against the clock
+A picture is cut into 4 columns by 5 rows of tiles and shuffled; put it back
 together by swapping pairs of tiles, with the keyboard or the mouse, before
 the countdown runs out. The levels get faster, and the five best totals are
 kept with their names.
@@ -14,6 +20,17 @@ kept with their names.
 The game looks, sounds and plays like a Linux console game of the 1990s:
 640x480 in 256 colours, the PC speaker's tones, a Spanish keyboard. Your own
 photographs can be levels too: brin-picture converts them.")
+set(CPACK_DEBIAN_HALL_PACKAGE_NAME brin-hall)
+set(CPACK_DEBIAN_HALL_PACKAGE_SECTION net)  # a server, not a game
+set(CPACK_DEBIAN_HALL_PACKAGE_DEPENDS "brin (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_HALL_DESCRIPTION "hall of fame for brin that verifies every game by replaying it
+brin-hall keeps the best games of brin from any player. A game is sent as its
+recording; the hall plays it again frame by frame and takes it only when every
+frame and tone matched, reading the score and the name from what the game
+itself wrote. Anyone can watch a game of the hall in the browser edition,
+which the hall serves too.
+
+The games are kept in SQLite or PostgreSQL. A systemd unit is included.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Makes the Debian package with scripts/package.sh and checks it: lintian finds no error,
+# Makes the Debian packages with scripts/package.sh and checks them: lintian finds no error,
 # the files are where players' systems look for them, and the menu entry, the software
-# centres' description and the manual pages pass their own checkers.
+# centres' description and the manual pages pass their own checkers; the hall's package,
+# when the hall's libraries are here, holds the hall, its verifier, its unit and the
+# browser edition, and the game's package needs none of the hall's libraries.
 #   package_test.sh SOURCE_DIR BUILD_DIR   (BUILD_DIR is kept between runs: a rebuild is quick)
 set -euo pipefail
 source_dir=$1
@@ -64,6 +66,10 @@ for library in libsdl2 libpng16 libjpeg62-turbo libimagequant0 libc6; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "not in the games section"
+for library in libpqxx libsqlite3 libcpp-httplib; do
+  [[ $depends != *"$library"* ]] && continue
+  fail "the game's package depends on the hall's $library: $depends"
+done
 
 # ---- what is inside, checked by its own tools ----
 
@@ -74,11 +80,15 @@ grep -qx 'Exec=/usr/games/brin' "$root/usr/share/applications/brin.desktop" ||
   fail "the menu entry does not start /usr/games/brin: $(grep Exec "$root/usr/share/applications/brin.desktop")"
 appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/"*.xml >"$work/appstream.txt" 2>&1 ||
   fail "appstreamcli validate: $(cat "$work/appstream.txt")"
-for page in "$root"/usr/share/man/man*/*.gz; do
-  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$work/man.err")
-  [ ! -s "$work/man.err" ] || fail "man -l ${page##*/}: $(cat "$work/man.err")"
-  [[ $text == *NAME* && $text == *SYNOPSIS* ]] || fail "man -l ${page##*/} shows no page"
-done
+# The manual pages of a package unpacked at $1.
+check_pages() {
+  for page in "$1"/usr/share/man/man*/*.gz; do
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$work/man.err")
+    [ ! -s "$work/man.err" ] || fail "man -l ${page##*/}: $(cat "$work/man.err")"
+    [[ $text == *NAME* && $text == *SYNOPSIS* ]] || fail "man -l ${page##*/} shows no page"
+  done
+}
+check_pages "$root"
 for size in 48 64 128 256; do
   [ "$(identify -format %wx%h "$root/usr/share/icons/hicolor/${size}x$size/apps/brin.png")" = "${size}x$size" ] ||
     fail "the ${size}x$size icon has another size"
@@ -86,4 +96,27 @@ done
 # The programs run from where they are installed: the version, without a display.
 version=$(env -u DISPLAY "$root/usr/libexec/brin/brin" --version)
 [ "$version" = "brin $(dpkg-deb -f "$deb" Version)" ] || fail "brin --version says: $version"
-echo "PASS: $(basename "$deb"), $files files, lintian: no errors or warnings, $(grep -c '^I: ' "$work/made.txt" || true) notes"
+# ---- the hall's package ----
+
+hall_deb=$(find "$work" -maxdepth 1 -name 'brin-hall_*_amd64.deb')
+if pkg-config --exists cpp-httplib sqlite3 libpqxx libcrypto; then
+  [ -n "$hall_deb" ] || fail "the hall was built but no brin-hall package was made"
+  dpkg-deb -c "$hall_deb" | awk '{ print $1, $6 }' | sed 's|^\(.\).* \./|\1 /|' >"$work/hall.txt"
+  wanted="/usr/bin/brin-hall /usr/libexec/brin-hall/brin-sim /lib/systemd/system/brin-hall.service
+    /usr/share/doc/brin-hall/copyright /usr/share/doc/brin-hall/changelog.gz /usr/share/doc/brin-hall/hall.md
+    /usr/share/man/man1/brin-hall.1.gz"
+  command -v emcmake >/dev/null && [ -d "$source_dir/platform/web/node_modules/crc-32" ] && wanted+=" /usr/share/brin-hall/site/index.html /usr/share/brin-hall/site/brin.wasm"
+  for path in $wanted; do
+    grep -qxF -e "- $path" "$work/hall.txt" || fail "the hall's package lacks $path"
+  done
+  hall_depends=$(dpkg-deb -f "$hall_deb" Depends)
+  for library in "brin (= $(dpkg-deb -f "$deb" Version))" libpqxx libsqlite3 libcpp-httplib; do
+    [[ $hall_depends == *"$library"* ]] || fail "the hall's Depends lacks $library: $hall_depends"
+  done
+  dpkg-deb -x "$hall_deb" "$work/hall"
+  check_pages "$work/hall"
+  grep -qx 'ExecStart=/usr/bin/brin-hall .*' "$work/hall/lib/systemd/system/brin-hall.service" ||
+    fail "the unit does not start /usr/bin/brin-hall"
+  "$work/hall/usr/bin/brin-hall" --help | grep -q -- '--listen' || fail "brin-hall --help says no usage"
+fi
+echo "PASS: $(basename "$deb")${hall_deb:+ and $(basename "$hall_deb")}, $files files, lintian: no errors or warnings, $(grep -c '^I: ' "$work/made.txt" || true) notes"
