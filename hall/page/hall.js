@@ -49,7 +49,8 @@ function levelSet(set) {
   }
   const table = document.createElement('table');
   const head = table.createTHead().insertRow();
-  for (const h of ['', 'name', 'score', 'length', 'date', '']) head.append(Object.assign(document.createElement('th'), { textContent: h }));
+  for (const [text, number] of [['', 1], ['name'], ['score', 1], ['length', 1], ['date'], ['']])
+    head.append(Object.assign(document.createElement('th'), { textContent: text, className: number ? 'number' : '' }));
   const body = table.createTBody();
   for (const game of set.games) gameRow(body, game);
   section.append(table);

@@ -234,9 +234,9 @@
     allowed = yes;
     if (allowed && loaded && waiting()) play(true);
   });
-  next.then(function () {
-    loaded = true;
-    if (allowed) return play(true);
+  next.then(brinHall.linked).then(function (go) {
+    loaded = go;  // a link whose game can't be watched waits for the player
+    if (allowed && loaded) return play(true);
     document.getElementById('start-text').textContent =
       document.body.classList.contains('touch') ? 'tap to play' : 'click or press a key to play';
   });

@@ -129,13 +129,13 @@ var brinRecordings = (function () {
   }
 
   function replay(file) {
-    if (!file || !page) return;
+    if (!file || !page) return Promise.resolve();
     if (!page.idle()) {
       say('end the game first, then give the recording again');
-      return;
+      return Promise.resolve();
     }
     say('reading ' + file.name + '…');
-    read(file).then(function (r) {
+    return read(file).then(function (r) {
       pending = r;
       replaying = file.name;
       lastSaid = '';
@@ -174,6 +174,9 @@ var brinRecordings = (function () {
         replay(e.dataTransfer.files[0]);
       });
     },
+
+    // A recording to replay now, as one given to the page; settled once its game has begun.
+    watch: replay,
 
     // A game starts: the last one's file is no longer offered.
     starting: function () {

@@ -22,13 +22,12 @@ import {
   board,
   boardNow,
   canvasPixels,
-  changedCells,
   check,
   clickCell,
+  enterHighScore,
   frameHash,
   frames,
   keptLevel,
-  keptScores,
   launch,
   sameRegion,
   tapCell,
@@ -36,6 +35,7 @@ import {
   squaresDistance,
   speed,
   startLevel,
+  swapped,
   waitFor,
   waitForFrame,
 } from './brin.mjs';
@@ -52,15 +52,6 @@ const kSimFirstGame = [
   ['23.5', 'shot', 'help'],
   ['24', 'end'],
 ];
-
-// Waits until the board differs from `before`, and says which cells changed.
-async function swapped(page, whole, before, what) {
-  const after = await waitFor(async () => {
-    const now = await boardNow(page, whole);
-    return now && changedCells(before, now).length > 0 && now;
-  }, what);
-  return [after, changedCells(before, after)];
-}
 
 // A black PNG, of few bytes however large.
 function blackPng(width, height) {
@@ -347,38 +338,7 @@ const cases = {
   async scores(browser, screens) {
     const page = await browser.page();
     await page.goto(browser.url);
-    let now = await startLevel(page, screens.grid);
-    for (let cell = 0; cell < 20; ++cell) {
-      if (now[cell] === cell) continue;
-      const from = now.indexOf(cell);
-      await clickCell(page, cell);
-      await clickCell(page, from);
-      if (changedCells(now, [...now.keys()]).length === 2) break;
-      now = (await swapped(page, screens.grid, now, `piece ${cell} put in place`))[0];
-      check(now[cell] === cell, `piece ${cell} went to cell ${now.indexOf(cell)}`);
-    }
-    // The last swap wins the level; the score's texts then cover some cells, so the board
-    // reads whole or not at all. Only then is the clock sped up: the mouse's events after a
-    // click wait for the game to see it, but for no more than 250 ms of the page's clock,
-    // which at ten times its pace a busy machine's game overruns, and the last click was lost.
-    const won = await waitFor(async () => {
-      const b = await boardNow(page, screens.grid);
-      return b === null ? 'covered' : changedCells(now, b).length > 0 && b;
-    }, 'the level won');
-    check(won === 'covered' || changedCells(won, [...won.keys()]).length === 0, `the last swap left ${won}`);
-    // The second level runs out fast; the game then asks for a name, in red on black.
-    await speed(page, 10);
-    await waitFor(async () => {
-      const px = await canvasPixels(page);
-      let red = 0, lit = 0;
-      for (let i = 0; i < 640 * 480; ++i) {
-        if (px[4 * i] || px[4 * i + 1] || px[4 * i + 2]) ++lit;
-        if (i >= 20 * 640 && i < 36 * 640 && px[4 * i] === 255 && !px[4 * i + 1] && !px[4 * i + 2]) ++red;
-      }
-      return red > 200 && lit < 20000;
-    }, 'the question for a name', 120000);
-    for (const key of ['KeyW', 'KeyE', 'KeyB', 'Enter']) await page.keyboard.press(key);
-    const kept = await waitFor(() => keptScores(page), 'max.pun in the browser storage');
+    const kept = await enterHighScore(page, screens.grid);
     check(kept.length === 58, `max.pun of ${kept.length} bytes`);
     const score = kept[0] | (kept[1] << 8);
     const name = String.fromCharCode(kept[10], kept[16], kept[22]);
