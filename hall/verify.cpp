@@ -63,13 +63,12 @@ Bytes read_bytes(const std::string& path, std::size_t limit) {
     return b;
 }
 
-// The set's pictures and font that the game read, copied (a replay never writes through to
-// the hall's own), the recording, and the folders the replay writes in.
+// The set's pictures and font that the game read (the parser takes no other names), copied
+// so that a replay never writes through to the hall's own; the recording; and the folders
+// the replay writes in.
 std::string fill(const std::string& dir, const LevelSet& set, const recording::Loaded& r, const Bytes& file) {
     for (const auto& f : r.files) {
         if (!f.present) continue;
-        std::string ext = fs::path(f.name).extension().string();
-        if (ext != ".pcx" && ext != ".fon") return "was made with a data file that is no picture: " + f.name;
         std::error_code error;
         fs::copy_file(fs::path(set.folder) / f.name, fs::path(dir) / f.name, error);
         if (error) return "can't be replayed here: " + error.message();
