@@ -3,8 +3,9 @@
 # Fuzzes a real brin-hall's API for a while: random bodies, recordings mutated in their
 # packed bytes and in their unpacked contents (packed again, so that they reach the parser,
 # the replay and the table), odd heads, encodings and paths, from a few clients at once.
-# Every answer must be one the API names, never a 5xx but 503, and the hall must stay up
-# and end cleanly on SIGTERM; anything else is a crash, saved in the output folder.
+# Every answer must be one the API names, never a 5xx but 503, no refusal may tell of a
+# replay that failed (a crash of brin-sim, or a sanitizer's report), and the hall must stay
+# up and end cleanly on SIGTERM; anything else is a crash, saved in the output folder.
 #
 #   fuzz_api.py BUILD_DIR SECONDS [OUT_DIR]
 #
@@ -12,6 +13,7 @@
 # recordings mutated are whole games brin-sim records here on the shipped pictures.
 import os
 import random
+import re
 import shutil
 import signal
 import socket
@@ -131,8 +133,8 @@ def exchange(port, data):
         except OSError:
             pass
     if not answer.startswith(b'HTTP/1.1 '):
-        return None
-    return int(answer[9:12])
+        return None, b''
+    return int(answer[9:12]), answer
 
 
 hall = subprocess.Popen([os.path.join(build, 'hall', 'brin-hall'), '--listen', '127.0.0.1:0', '--db',
@@ -140,7 +142,7 @@ hall = subprocess.Popen([os.path.join(build, 'hall', 'brin-hall'), '--listen', '
                          os.path.join(build, 'brin-sim'), '--rate', '1000000', '--queue', '64', '--read-seconds', '5'],
                         stdout=subprocess.PIPE, stderr=open(os.path.join(out, 'hall.log'), 'w'))
 port = int(hall.stdout.readline().decode().rsplit(':', 1)[1].strip('/\n'))
-counts, lock, crashes = {}, threading.Lock(), []
+counts, reasons, lock, crashes = {}, {}, threading.Lock(), []
 deadline = time.monotonic() + seconds
 
 
@@ -148,10 +150,15 @@ def client(number):
     rng = random.Random(number)
     while time.monotonic() < deadline and not crashes:
         data = request_for(rng)
-        status = exchange(port, data)
+        status, answer = exchange(port, data)
+        failed_replay = b'made its replay fail' in answer or b'Sanitizer' in answer
+        reason = re.search(rb'"refused":"the recording ([a-z\' ]+)', answer)
         with lock:
             counts[status] = counts.get(status, 0) + 1
-            if hall.poll() is not None or (status is not None and status not in expected):
+            if reason:
+                kind = reason.group(1).decode()
+                reasons[kind] = reasons.get(kind, 0) + 1
+            if hall.poll() is not None or (status is not None and status not in expected) or failed_replay:
                 name = os.path.join(out, f'crash-{len(crashes)}.bin')
                 open(name, 'wb').write(data)
                 crashes.append((status, hall.poll(), name))
@@ -170,5 +177,6 @@ shutil.rmtree(work, ignore_errors=True)
 total = sum(counts.values())
 print(f'{total} requests in {seconds:.0f} s, answers: ' +
       ', '.join(f'{k}: {v}' for k, v in sorted(counts.items(), key=lambda kv: str(kv[0]))))
+print('refusals of recordings: ' + ', '.join(f'"{k}": {v}' for k, v in sorted(reasons.items(), key=lambda kv: -kv[1])))
 print(f'{len(crashes)} crashes' + ''.join(f'\n  {c}' for c in crashes))
 sys.exit(1 if crashes else 0)
