@@ -132,26 +132,26 @@ void button_changed();
 
 // ---- implemented by a back-end that runs in real time, for the pacing ----
 
-// Everything the pacing asks of the back-end, as one table of hooks, which each such
-// back-end defines as `real_time` (a test gives one with a clock of its own).
-struct RealTime {
-    // Microseconds on a steady clock, which setting the time of day does not move.
-    std::int64_t (*steady_us)();
-    // The time of day, in microseconds since 1970: read once, as the steady clock's origin.
-    std::int64_t (*time_of_day_us)();
-    // Takes in what came since the last poll: keys (push_key), the mouse (mouse_device, not
-    // while mouse_held()), a request to quit. True when any input came.
-    bool (*take_input)();
-    // Rests at most `us` (0: only lets the system have its turn), less when input comes, and
-    // takes that in; true when it did.
-    bool (*rest)(std::int64_t us);
-    // Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory
-    // order. Only `rows` rows from `top` on changed since the frame shown before; after
-    // display_opened or redraw, all of them.
-    void (*show)(const std::uint32_t* pixels, int top, int rows);
-};
-extern const RealTime real_time;
-// The system's clocks, for the table.
+// Everything the pacing asks of the back-end, in one namespace, which each such back-end
+// implements (a test, with a clock of its own). Functions, not pointers: the browser's rests
+// must be reached by direct calls, the only ones its asyncify build can pause in.
+namespace real_time {
+// Microseconds on a steady clock, which setting the time of day does not move.
+std::int64_t steady_us();
+// The time of day, in microseconds since 1970: read once, as the steady clock's origin.
+std::int64_t time_of_day_us();
+// Takes in what came since the last poll: keys (push_key), the mouse (mouse_device, not
+// while mouse_held()), a request to quit. True when any input came.
+bool take_input();
+// Rests at most `us` (0: only lets the system have its turn), less when input comes, and
+// takes that in; true when it did.
+bool rest(std::int64_t us);
+// Shows a 640x480 frame: one pixel a 32-bit word, bytes red, green, blue, 255 in memory
+// order. Only `rows` rows from `top` on changed since the frame shown before; after
+// display_opened or redraw, all of them.
+void show(const std::uint32_t* pixels, int top, int rows);
+}  // namespace real_time
+// The system's clocks, for a back-end's real_time.
 std::int64_t system_steady_us();
 std::int64_t system_time_of_day_us();
 

@@ -2,7 +2,7 @@
 // The pace of the back-ends that run in real time, the window and the browser: when a frame
 // is shown, how long the game rests, how long a click holds the mouse's events, and the
 // clock the game reads. The rules are machine.h's; a back-end supplies its clocks, its input,
-// its rest and the showing of a frame, in its table of hooks (real_time).
+// its rest and the showing of a frame, through the back-end's real_time hooks.
 #include <time.h>
 
 #include <algorithm>
@@ -96,7 +96,7 @@ bool present_frame(bool whole) {
         top = std::min(top, y);
         bottom = y + 1;
     }
-    if (top < bottom) real_time.show(pixels, top, bottom - top);
+    if (top < bottom) real_time::show(pixels, top, bottom - top);
     frame_shown();
     return top < bottom;
 }
@@ -123,7 +123,7 @@ bool present_if_due(std::int64_t now_us, bool look_now) {
 // ---- resting ----
 
 void rest_for(std::int64_t us) {
-    if (real_time.rest(us)) {
+    if (real_time::rest(us)) {
         pace.acting_until_us = steady_us() + kActUs;
         pace.quiet_rest = false;
     }
@@ -177,12 +177,12 @@ void rest_for_replay() {
 std::int64_t system_steady_us() { return clock_us(CLOCK_MONOTONIC); }
 std::int64_t system_time_of_day_us() { return clock_us(CLOCK_REALTIME); }
 
-std::int64_t steady_us() { return real_time.steady_us(); }
+std::int64_t steady_us() { return real_time::steady_us(); }
 
 // The steady clock, set to the time of day once: setting the system's clock while the game
 // runs moves neither its countdown nor its pauses.
 timeval now() {
-    static const std::int64_t wall_minus_steady_us = real_time.time_of_day_us() - steady_us();
+    static const std::int64_t wall_minus_steady_us = real_time::time_of_day_us() - steady_us();
     std::int64_t us = steady_us() + wall_minus_steady_us;
     return {static_cast<time_t>(us / 1000000), static_cast<suseconds_t>(us % 1000000)};
 }
@@ -193,7 +193,7 @@ void poll(Poll what) {
     if (pace.mouse_polled) pace.click_unseen = false;
     pace.mouse_polled = what == Poll::mouse;
     if (what == Poll::clock) pace.fine_clock_read = true;
-    bool input = real_time.take_input();
+    bool input = real_time::take_input();
     // What the game draws in answer to input is looked for at every poll, not once a millisecond.
     std::int64_t now_us = steady_us();
     present_if_due(now_us, now_us < pace.acting_until_us);

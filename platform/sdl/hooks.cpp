@@ -67,7 +67,13 @@ bool take_input() {
 
 namespace platform::machine {
 
-const RealTime real_time{system_steady_us, system_time_of_day_us, sdl::take_input, sdl::rest, sdl::show};
+namespace real_time {
+std::int64_t steady_us() { return system_steady_us(); }
+std::int64_t time_of_day_us() { return system_time_of_day_us(); }
+bool take_input() { return sdl::take_input(); }
+bool rest(std::int64_t us) { return sdl::rest(us); }
+void show(const std::uint32_t* pixels, int top, int rows) { sdl::show(pixels, top, rows); }
+}  // namespace real_time
 
 bool open_display() {
     sdl::catch_quit_signals();

@@ -263,7 +263,13 @@ TEST_F(Pacing, AClickHoldsTheMouseUntilTheGamePollsItOrAQuarterOfASecond) {
 
 namespace platform::machine {
 
-const RealTime real_time{[] { return clock_us; }, [] { return time_of_day(clock_us); }, take_input, rest, show};
+namespace real_time {
+std::int64_t steady_us() { return clock_us; }
+std::int64_t time_of_day_us() { return time_of_day(clock_us); }
+bool take_input() { return ::take_input(); }
+bool rest(std::int64_t us) { return ::rest(us); }
+void show(const std::uint32_t* pixels, int top, int rows) { ::show(pixels, top, rows); }
+}  // namespace real_time
 
 bool open_display() {
     display_opened(kFrameUs);
