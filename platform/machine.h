@@ -133,8 +133,9 @@ void button_changed();
 // ---- implemented by a back-end that runs in real time, for the pacing ----
 
 // Everything the pacing asks of the back-end, in one namespace, which each such back-end
-// implements (a test, with a clock of its own). Functions, not pointers: the browser's rests
-// must be reached by direct calls, the only ones its asyncify build can pause in.
+// implements, its clocks from system_clock.cpp (a test brings clocks of its own). Functions,
+// not pointers: the browser's rests must be reached by direct calls, the only ones its
+// asyncify build can pause in.
 namespace real_time {
 // Microseconds on a steady clock, which setting the time of day does not move.
 std::int64_t steady_us();
@@ -151,9 +152,6 @@ bool rest(std::int64_t us);
 // display_opened or redraw, all of them.
 void show(const std::uint32_t* pixels, int top, int rows);
 }  // namespace real_time
-// The system's clocks, for a back-end's real_time.
-std::int64_t system_steady_us();
-std::int64_t system_time_of_day_us();
 
 // ---- implemented by each back-end (poll and now by the pacing for the real-time ones) ----
 

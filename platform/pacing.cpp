@@ -3,8 +3,6 @@
 // is shown, how long the game rests, how long a click holds the mouse's events, and the
 // clock the game reads. The rules are machine.h's; a back-end supplies its clocks, its input,
 // its rest and the showing of a frame, through the back-end's real_time hooks.
-#include <time.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -12,12 +10,6 @@
 
 namespace platform::machine {
 namespace {
-
-std::int64_t clock_us(clockid_t which) {
-    timespec ts{};
-    clock_gettime(which, &ts);
-    return std::int64_t{ts.tv_sec} * 1000000 + ts.tv_nsec / 1000;
-}
 
 // Rests until the next frame may end up to a millisecond late, so frames fall due that early.
 constexpr std::int64_t kWaitLateUs = 1000;
@@ -173,9 +165,6 @@ void rest_for_replay() {
 }
 
 }  // namespace
-
-std::int64_t system_steady_us() { return clock_us(CLOCK_MONOTONIC); }
-std::int64_t system_time_of_day_us() { return clock_us(CLOCK_REALTIME); }
 
 std::int64_t steady_us() { return real_time::steady_us(); }
 

@@ -68,8 +68,6 @@ bool take_input() {
 namespace platform::machine {
 
 namespace real_time {
-std::int64_t steady_us() { return system_steady_us(); }
-std::int64_t time_of_day_us() { return system_time_of_day_us(); }
 bool take_input() { return sdl::take_input(); }
 bool rest(std::int64_t us) { return sdl::rest(us); }
 void show(const std::uint32_t* pixels, int top, int rows) { sdl::show(pixels, top, rows); }

@@ -76,8 +76,6 @@ void show(const std::uint32_t* pixels, int top, int rows) { page_present(pixels,
 namespace platform::machine {
 
 namespace real_time {
-std::int64_t steady_us() { return system_steady_us(); }
-std::int64_t time_of_day_us() { return system_time_of_day_us(); }
 bool take_input() { return web::take_devices(); }
 bool rest(std::int64_t us) { return web::rest(us); }
 void show(const std::uint32_t* pixels, int top, int rows) { web::show(pixels, top, rows); }
