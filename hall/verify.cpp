@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include "hall.h"
 
@@ -193,12 +194,20 @@ std::string refusal(const Settings& s, const Child& c) {
     return "made its replay fail (status " + std::to_string(WEXITSTATUS(c.status)) + ")";
 }
 
+// The recording's reader unpacks in state of its own, as the game, which has one thread,
+// needs: the hall's workers read one recording at a time (their replays run side by side).
+recording::Loaded parsed(const Bytes& file) {
+    static std::mutex one_at_a_time;
+    std::lock_guard lock(one_at_a_time);
+    return recording::parse(file);
+}
+
 std::string minutes(std::int64_t us) { return std::to_string((us + 59999999) / 60000000) + " min"; }
 
 // Why the recording is not taken, as what follows "the recording"; empty when it is, with
 // its set and its best new entry in `v`.
 std::string judge(const Settings& s, const std::vector<LevelSet>& sets, const Bytes& file, Verdict& v) {
-    recording::Loaded r = recording::parse(file);
+    recording::Loaded r = parsed(file);
     if (!r.error.empty()) return r.error;
     v.length_us = r.length_us;
     if (r.length_us > s.max_length_us)
