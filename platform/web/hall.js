@@ -58,7 +58,7 @@ var brinHall = (function () {
 
   // A file as the page's "watch a recording" takes one.
   function asFile(name, bytes) {
-    return { name: name, arrayBuffer: function () { return Promise.resolve(bytes.buffer); } };
+    return new File([bytes], name);
   }
 
   function kilobytes(n) { return Math.ceil(n / 1024) + ' KB'; }
