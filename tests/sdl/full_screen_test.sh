@@ -61,7 +61,8 @@ play_full_screen() {  # WIDTH HEIGHT
   local w=$1 h=$2 status
   openbox --sm-disable >/dev/null 2>&1 &
   pids+=($!)
-  wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
+  # What xdotool's windowactivate asks for: openbox names its check window before this list.
+  wm_ready() { xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW; }
   wait_until 60 "openbox did not start" wm_ready
 
   # The picture's place: the screen's height, 4:3, centred.
