@@ -290,6 +290,12 @@ TEST_F(HallTest, HostileRequestsAreRefusedAndTheHallKeepsAnswering) {
     expect_whole(database, 1);
 }
 
+// An answer's Retry-After, in seconds; 0 when it has none.
+int retry_after(const Reply& r) {
+    std::string value = r.header("Retry-After");
+    return value.empty() ? 0 : std::stoi(value);
+}
+
 TEST_F(HallTest, LimitsAreSaidBeforeAnyWork) {
     const Games& g = games();
     {
@@ -298,13 +304,13 @@ TEST_F(HallTest, LimitsAreSaidBeforeAnyWork) {
         EXPECT_EQ(post(hall.port(), g.idle).status, 422);
         Reply third = post(hall.port(), g.honest);
         EXPECT_EQ(third.status, 429) << third.body;
-        EXPECT_GE(std::stoi("0" + third.header("Retry-After")), 1);
+        EXPECT_GE(retry_after(third), 1);
     }
     {
         Hall hall(database, g.folder, {"--queue", "0"});
         Reply busy = post(hall.port(), g.honest);
         EXPECT_EQ(busy.status, 503) << busy.body;
-        EXPECT_GE(std::stoi("0" + busy.header("Retry-After")), 1);
+        EXPECT_GE(retry_after(busy), 1);
     }
     expect_whole(database, 0);
 }
