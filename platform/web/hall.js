@@ -107,6 +107,8 @@ var brinHall = (function () {
     say('');
     linkField.hidden = true;
     offered = saveLink.hidden ? null : fetch(saveLink.href).then(function (r) { return r.arrayBuffer(); });
+    // A game that starts at once takes the file back (recordings.js), and the read fails.
+    if (offered) offered.catch(function () {});
     copyButton.hidden = !offered;
     sendButton.hidden = true;
     if (offered) askHall().then(function (here) { sendButton.hidden = !here || !offered; });
@@ -129,6 +131,8 @@ var brinHall = (function () {
       }, function () {
         say('copy the link above: whoever opens it watches this game');
       });
+    }).catch(function () {
+      say('this game is no longer here to copy');
     });
   }
 
