@@ -16,6 +16,7 @@ var brinRecordings = (function () {
   var pending = null;  // the recording the next game replays, unpacked
   var replaying = null;  // its name, while that game runs
   var lastSaid = '';  // the game's last line on its error output
+  var games = 0;  // games begun: one packed after the next began is no longer offered
   var saveLink = document.getElementById('save-game');
   var news = document.getElementById('replay-news');
 
@@ -180,6 +181,7 @@ var brinRecordings = (function () {
 
     // A game starts: the last one's file is no longer offered.
     starting: function () {
+      ++games;
       if (saveLink.href) URL.revokeObjectURL(saveLink.href);
       saveLink.removeAttribute('href');
       saveLink.hidden = true;
@@ -195,7 +197,9 @@ var brinRecordings = (function () {
     // was too long"), said beside "save this game".
     recorded: function (file, stopped) {
       say(stopped || '');
+      var game = games;
       pack(file.subarray(kPrefix)).then(function (packed) {
+        if (game !== games) return;
         var head = new DataView(new ArrayBuffer(8));
         head.setUint32(0, packed.byteLength, true);
         head.setUint32(4, CRC32.buf(new Uint8Array(packed)) >>> 0, true);

@@ -243,6 +243,17 @@ const cases = {
     await page.goto(browser.url);
     await playLevel(page, screens);
     const recorded = await offeredRecording(page);
+    // A game begun while the last one is still being packed: the last one is not offered
+    // beside it. A pack of the same bytes begun after the page's settles after it.
+    const staleOffered = await page.evaluate(async () => {
+      const file = new Uint8Array(4 << 20);
+      brinRecordings.recorded(file, '');
+      brinRecordings.starting();
+      await new Response(new Blob([file]).stream().pipeThrough(new CompressionStream('deflate'))).arrayBuffer();
+      await new Promise((resolve) => setTimeout(resolve, 0));
+      return !document.getElementById('save-game').hidden;
+    });
+    check(!staleOffered, 'a game packed after the next began was offered beside it');
     const dir = simFolder();
     try {
       checkReplayedBySim(dir, recorded);
