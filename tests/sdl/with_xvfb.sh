@@ -12,7 +12,9 @@ if [ "${1:-}" = --screen ]; then
 fi
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: by default the server resets when its last client leaves, and a client that
+# connects meanwhile (the next brin, on a busy machine) is refused and finds no display.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
